@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the installation disk and runs Setup under Wine in a sandbox prefix
+# inside build/ (never ~/.wine).
+#  - With $DISPLAY set, Setup opens in a window on that display.
+#  - Without one, a guided tour drives an express installation under Xvfb, saves
+#    a PNG of the backdrop and of every dialog in build/tour/, and prints what
+#    was installed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target disk tour
+
+export VX_BENCH_DIR=$root/build/run-bench
+bench=$root/scripts/wine-bench.sh
+"$bench" stop
+if [ -n "${DISPLAY:-}" ]; then
+  VX_USE_DISPLAY=$DISPLAY "$bench" start
+  eval "$("$bench" env)"
+  echo "Running A:\\SETUP.EXE (prefix: $WINEPREFIX)"
+  (cd "$WINEPREFIX/dosdevices/a:" && wine 'A:\SETUP.EXE') || true
+  exit 0
+fi
+
+"$bench" start
+eval "$("$bench" env)"
+tour=$root/build/tour
+rm -rf "$tour"
+mkdir -p "$tour"
+wine "$root/build/windows/tour.exe" "$(winepath -w "$tour")"
+for picture in "$tour"/*.bmp; do
+  convert "$picture" "${picture%.bmp}.png" && rm "$picture"
+done
+echo
+echo "Pictures of the tour: $tour"
+ls "$tour"
+
+c=$WINEPREFIX/drive_c
+echo
+echo "Installed files:"
+for f in "$c/vx95/vp95.exe" "$c/vx95/vpicon.exe" "$c/vx95/vp95dll.dll" "$c/windows/system32/vxmouse.vxd" \
+         "$c/windows/inf/vxmouse.inf" "$c/windows/vxmouse.hlp" "$c/windows/desktop/VX95.lnk"; do
+  if [ -f "$f" ]; then printf '  %-50s %8d bytes\n' "${f#$c/}" "$(stat -c %s "$f")"; else echo "  ${f#$c/}: missing"; fi
+done
+echo
+echo "Registry:"
+for key in 'HKLM\SOFTWARE\Corvessa\CurrentVersion\Trellion95' 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' \
+           'HKLM\System\CurrentControlSet\Services\VxD\VMSMOUSE' 'HKLM\System\CurrentControlSet\Services\Class\Mouse' \
+           'HKLM\Enum\Root\Mouse'; do
+  wine reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $key: missing"
+done
+if [ -f "$c/windows/desktop/VX95.lnk" ] && command -v lnkinfo >/dev/null; then
+  echo
+  echo "Desktop shortcut:"
+  lnkinfo "$c/windows/desktop/VX95.lnk" | grep -E 'description|path' | sed 's/^\s*/  /'
+fi
+echo
+echo "Start-up files and their backups:"
+for f in windows/win.ini windows/win.ulv windows/system.ini windows/system.ulv autoexec.bat autoexec.ulv; do
+  [ -f "$c/$f" ] && printf '  %-22s %6d bytes\n' "$f" "$(stat -c %s "$c/$f")"
+done
+"$bench" stop
