@@ -1,0 +1,55 @@
+#include "startup_files/file_io_win32.h"
+
+#include <windows.h>
+
+namespace vx {
+namespace {
+
+HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle AsFileHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
+
+}  // namespace
+
+FileHandle Win32Files::OpenForRead(const char* path) {
+  // Others may go on reading and writing: the system's profile functions may
+  // have the file open.
+  return AsFileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle Win32Files::OpenForWrite(const char* path) {
+  // Opened as it is and then cut, not re-created: CREATE_ALWAYS fails on a
+  // hidden or system file, which autoexec.bat sometimes is, and would drop the
+  // file's attributes.
+  const HANDLE handle =
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  if (!SetEndOfFile(handle)) {
+    CloseHandle(handle);
+    return kNoFile;
+  }
+  return AsFileHandle(handle);
+}
+
+bool Win32Files::Read(FileHandle file, char* buffer, size_t capacity, size_t* count) {
+  DWORD got = 0;
+  const BOOL ok = ReadFile(AsHandle(file), buffer, static_cast<DWORD>(capacity), &got, nullptr);
+  *count = got;
+  return ok != FALSE;
+}
+
+bool Win32Files::Write(FileHandle file, const char* data, size_t size) {
+  DWORD written = 0;
+  return WriteFile(AsHandle(file), data, static_cast<DWORD>(size), &written, nullptr) != FALSE && written == size;
+}
+
+bool Win32Files::Seek(FileHandle file, uint64_t offset) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  const DWORD low = SetFilePointer(AsHandle(file), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+bool Win32Files::Close(FileHandle file) { return CloseHandle(AsHandle(file)) != FALSE; }
+
+}  // namespace vx

@@ -1,0 +1,163 @@
+#include "startup_files/rewrite_from_backup.h"
+
+#include "startup_files/text_stream.h"
+
+namespace vx {
+namespace {
+
+// Reads until `capacity` bytes or the end of the file; a Read may return fewer
+// bytes than asked without being at the end.
+bool ReadFull(FileSystem& files, FileHandle file, char* buffer, size_t capacity, size_t* count) {
+  *count = 0;
+  while (*count < capacity) {
+    size_t got = 0;
+    if (!files.Read(file, buffer + *count, capacity - *count, &got)) return false;
+    if (got == 0) break;
+    *count += got;
+  }
+  return true;
+}
+
+// True when both files open and hold the same bytes. The backup is made through
+// the LZ expansion service, which reports only whether the start-up file opened:
+// a backup that could not be created or stopped short, or a start-up file that
+// the service took for a compressed one and expanded, shows up here.
+bool FilesMatch(FileSystem& files, const char* firstPath, const char* secondPath) {
+  const FileHandle first = files.OpenForRead(firstPath);
+  if (first == kNoFile) return false;
+  const FileHandle second = files.OpenForRead(secondPath);
+  if (second == kNoFile) {
+    files.Close(first);
+    return false;
+  }
+  char firstBlock[kFileBlockSize];
+  char secondBlock[kFileBlockSize];
+  bool same = true;
+  for (;;) {
+    size_t firstCount = 0;
+    size_t secondCount = 0;
+    if (!ReadFull(files, first, firstBlock, kFileBlockSize, &firstCount) ||
+        !ReadFull(files, second, secondBlock, kFileBlockSize, &secondCount) || firstCount != secondCount) {
+      same = false;
+      break;
+    }
+    for (size_t i = 0; i < firstCount && same; ++i) same = firstBlock[i] == secondBlock[i];
+    if (!same || firstCount == 0) break;
+  }
+  files.Close(second);
+  files.Close(first);
+  return same;
+}
+
+// Copies the bytes of `sourcePath` over `destinationPath` unchanged.
+bool CopyFileBytes(FileSystem& files, const char* sourcePath, const char* destinationPath) {
+  const FileHandle source = files.OpenForRead(sourcePath);
+  if (source == kNoFile) return false;
+  const FileHandle destination = files.OpenForWrite(destinationPath);
+  if (destination == kNoFile) {
+    files.Close(source);
+    return false;
+  }
+  char block[kFileBlockSize];
+  bool copied = true;
+  for (;;) {
+    size_t count = 0;
+    if (!files.Read(source, block, kFileBlockSize, &count)) {
+      copied = false;
+      break;
+    }
+    if (count == 0) break;
+    if (!files.Write(destination, block, count)) {
+      copied = false;
+      break;
+    }
+  }
+  copied = files.Close(destination) && copied;
+  files.Close(source);
+  return copied;
+}
+
+void LowerCopy(char* dest, const char* source, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    const char c = source[i];
+    dest[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+}
+
+void ScanPiece(LineRule& rule, const char* piece, size_t length) {
+  char testCopy[kLinePieceCapacity];
+  LowerCopy(testCopy, piece, length);
+  rule.Scan(testCopy, length);
+}
+
+void WriteLineStart(TextWriter& writer, const char* prefix, const char* piece, size_t length) {
+  if (prefix != nullptr) {
+    size_t prefixLength = 0;
+    while (prefix[prefixLength] != '\0') ++prefixLength;
+    writer.Write(prefix, prefixLength);
+  }
+  writer.Write(piece, length);
+}
+
+// Copies the lines of the backup to the start-up file. True when the whole text
+// was read and written.
+bool RewriteLines(TextReader& reader, TextWriter& writer, LineRule& rule) {
+  char head[kLinePieceCapacity];
+  char piece[kLinePieceCapacity];
+  while (!writer.Failed()) {
+    const LinePiece first = reader.ReadPiece(head);
+    if (first.length == 0) break;
+    rule.StartLine();
+    ScanPiece(rule, head, first.length);
+    if (first.endsLine) {
+      WriteLineStart(writer, rule.EndLine(), head, first.length);
+      continue;
+    }
+    // A line longer than one read. Its prefix is decided by the whole line and
+    // must come before its first character, and the line may be of any length;
+    // so the rest is read once for the rule only, then read again from the file
+    // and copied behind the first piece. Memory stays at two pieces.
+    const uint64_t rest = reader.Position();
+    LinePiece next;
+    do {
+      next = reader.ReadPiece(piece);
+      ScanPiece(rule, piece, next.length);
+    } while (!next.endsLine);
+    WriteLineStart(writer, rule.EndLine(), head, first.length);
+    if (!reader.Rewind(rest)) break;
+    do {
+      next = reader.ReadPiece(piece);
+      writer.Write(piece, next.length);
+    } while (!next.endsLine);
+  }
+  const bool written = writer.Finish();
+  return written && !reader.Failed();
+}
+
+}  // namespace
+
+RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath,
+                                 LineRule& rule) {
+  if (!FilesMatch(files, startupPath, backupPath)) return RewriteOutcome::kLeftAlone;
+  const FileHandle backup = files.OpenForRead(backupPath);
+  if (backup == kNoFile) return RewriteOutcome::kLeftAlone;
+  const FileHandle startup = files.OpenForWrite(startupPath);
+  if (startup == kNoFile) {
+    files.Close(backup);
+    return RewriteOutcome::kLeftAlone;
+  }
+  bool rewritten = false;
+  {
+    TextReader reader(files, backup);
+    TextWriter writer(files, startup);
+    rewritten = RewriteLines(reader, writer, rule);
+  }
+  rewritten = files.Close(startup) && rewritten;
+  files.Close(backup);
+  if (rewritten) return RewriteOutcome::kRewritten;
+  // A start-up file cut short would leave the system without lines it needs at
+  // the next start; the backup holds the original, which goes back in place.
+  return CopyFileBytes(files, backupPath, startupPath) ? RewriteOutcome::kRestored : RewriteOutcome::kRestoreFailed;
+}
+
+}  // namespace vx

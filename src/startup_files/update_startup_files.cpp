@@ -1,0 +1,92 @@
+#include "startup_files/update_startup_files.h"
+
+#include "shell/bounded_text.h"
+#include "startup_files/rewrite_from_backup.h"
+#include "startup_files/rewrite_rules.h"
+
+namespace vx {
+namespace {
+
+// A start-up file and its backup. Names in the Windows directory carry their
+// leading backslash and are appended whatever the directory ends with.
+struct StartupFile {
+  const char* path;
+  const char* backup;
+};
+
+constexpr StartupFile kWinIni = {"\\win.ini", "\\win.ulv"};
+constexpr StartupFile kSystemIni = {"\\system.ini", "\\system.ulv"};
+// Always on drive C, whatever the boot drive.
+constexpr StartupFile kAutoexecBat = {"c:\\autoexec.bat", "c:\\autoexec.ulv"};
+
+struct ProfileEntry {
+  const char* section;
+  const char* key;
+  const char* value;
+};
+
+// Windows' own mouse driver and its virtual mouse and keyboard devices.
+constexpr ProfileEntry kSystemIniEntries[] = {
+    {"boot",   "mouse.drv", "mouse.drv"},
+    {"386Enh", "mouse",     "*vmouse"},
+    {"386Enh", "keyboard",  "*vkd"},
+};
+
+// The bare name makes the profile functions use system.ini in the Windows
+// directory: the file just backed up.
+constexpr char kSystemIniProfile[] = "system.ini";
+
+// Builds a start-up file's path and its backup's in the Windows directory.
+bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, char (&path)[kStartupPathCapacity],
+                        char (&backup)[kStartupPathCapacity]) {
+  char directory[kStartupPathCapacity];
+  if (!system.WindowsDirectory(directory, sizeof directory)) return false;
+  return CopyText(path, sizeof path, directory) && AppendText(path, sizeof path, file.path) &&
+         CopyText(backup, sizeof backup, directory) && AppendText(backup, sizeof backup, file.backup);
+}
+
+void UpdateWinIni(FileSystem& files, StartupSystem& system) {
+  char path[kStartupPathCapacity];
+  char backup[kStartupPathCapacity];
+  if (!InWindowsDirectory(system, kWinIni, path, backup)) return;
+  // Windows 95 keeps win.ini in memory and writes it back when it likes: what it
+  // holds goes to the file before the backup, and after the rewrite it must not
+  // write its old copy over the new file.
+  system.FlushProfileCache(path);
+  if (!system.BackupStartupFile(path, backup)) return;
+  WinIniRule rule;
+  RewriteFromBackup(files, path, backup, rule);
+  system.FlushProfileCache(path);
+}
+
+void UpdateSystemIni(StartupSystem& system) {
+  char path[kStartupPathCapacity];
+  char backup[kStartupPathCapacity];
+  if (InWindowsDirectory(system, kSystemIni, path, backup)) {
+    // Windows 95 also caches the last private profile file it used.
+    system.FlushProfileCache(path);
+    system.BackupStartupFile(path, backup);
+  }
+  // The entries are written whether or not a backup could be made: the profile
+  // functions change only these keys and add what is missing.
+  for (const ProfileEntry& entry : kSystemIniEntries) {
+    system.WriteProfileEntry(entry.section, entry.key, entry.value, kSystemIniProfile);
+  }
+}
+
+void UpdateAutoexecBat(FileSystem& files, StartupSystem& system) {
+  // No autoexec.bat, or one that cannot be read: nothing is made or written.
+  if (!system.BackupStartupFile(kAutoexecBat.path, kAutoexecBat.backup)) return;
+  AutoexecRule rule;
+  RewriteFromBackup(files, kAutoexecBat.path, kAutoexecBat.backup, rule);
+}
+
+}  // namespace
+
+void UpdateStartupFiles(FileSystem& files, StartupSystem& system) {
+  UpdateWinIni(files, system);
+  UpdateSystemIni(system);
+  UpdateAutoexecBat(files, system);
+}
+
+}  // namespace vx

@@ -1,0 +1,45 @@
+// The start-up file pass: win.ini, system.ini and autoexec.bat, each backed up
+// beside itself under the extension ".ulv" before it is changed.
+#pragma once
+
+#include <stddef.h>
+
+#include "startup_files/file_io.h"
+
+namespace vx {
+
+// Paths of the start-up files and their backups: any Windows directory that
+// GetWindowsDirectoryA reports (it is asked with room for this many bytes) with
+// the longest name, "\system.ulv", behind it.
+constexpr size_t kStartupPathCapacity = 260;
+
+// What the pass needs of the system besides files.
+class StartupSystem {
+ public:
+  // Copies the Windows directory into `dest`; false when the system gives none
+  // or it does not fit in `capacity` bytes with its terminator.
+  virtual bool WindowsDirectory(char* dest, size_t capacity) = 0;
+
+  // Copies a start-up file to its backup through the LZ expansion service,
+  // which creates the backup or empties an older one first. Returns whether the
+  // start-up file could be opened, nothing about the copy.
+  virtual bool BackupStartupFile(const char* startupPath, const char* backupPath) = 0;
+
+  // Sets `key` in `section` of the profile file `fileName`; the result is not
+  // looked at.
+  virtual void WriteProfileEntry(const char* section, const char* key, const char* value,
+                                 const char* fileName) = 0;
+
+  // Has the system write out and drop what it holds of a profile file.
+  virtual void FlushProfileCache(const char* fileName) = 0;
+
+ protected:
+  ~StartupSystem() = default;
+};
+
+// Runs the three steps in order: win.ini, system.ini, autoexec.bat. Each has
+// closed its files before the next begins, and a step that stops early does not
+// keep the later ones from running. Nothing is shown and nothing reported.
+void UpdateStartupFiles(FileSystem& files, StartupSystem& system);
+
+}  // namespace vx

@@ -1,0 +1,42 @@
+#include "startup_files/update_startup_files_win32.h"
+
+#include <windows.h>
+
+#include "startup_files/file_io_win32.h"
+#include "startup_files/update_startup_files.h"
+#include "transfer/expand_file_win32.h"
+
+namespace vx {
+namespace {
+
+class Win32StartupSystem final : public StartupSystem {
+ public:
+  bool WindowsDirectory(char* dest, size_t capacity) override {
+    const UINT length = GetWindowsDirectoryA(dest, static_cast<UINT>(capacity));
+    return length != 0 && length < capacity;
+  }
+
+  bool BackupStartupFile(const char* startupPath, const char* backupPath) override {
+    return ExpandFile(startupPath, backupPath);
+  }
+
+  void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override {
+    WritePrivateProfileStringA(section, key, value, fileName);
+  }
+
+  // All three names null: Windows 95 writes out its cached copy of the file and
+  // drops it. Windows NT and Wine keep no such copy and ignore the call.
+  void FlushProfileCache(const char* fileName) override {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
+  }
+};
+
+}  // namespace
+
+void UpdateStartupFiles() {
+  Win32Files files;
+  Win32StartupSystem system;
+  UpdateStartupFiles(files, system);
+}
+
+}  // namespace vx

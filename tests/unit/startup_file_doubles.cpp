@@ -1,0 +1,184 @@
+#include "startup_file_doubles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace vxtest {
+
+bool MemoryFiles::Fails(FileOp op) {
+  const size_t index = log.size();
+  log.push_back(op);
+  return index == failAt || (failFromThenOn && index >= failAt);
+}
+
+void MemoryFiles::Done() const {
+  if (afterEachOperation) afterEachOperation();
+}
+
+vx::FileHandle MemoryFiles::OpenForRead(const char* path) {
+  vx::FileHandle handle = vx::kNoFile;
+  if (!Fails(FileOp::kOpenRead) && contents.count(path) != 0) {
+    handle = nextHandle_++;
+    open_[handle] = {path, 0, false};
+  }
+  Done();
+  return handle;
+}
+
+vx::FileHandle MemoryFiles::OpenForWrite(const char* path) {
+  vx::FileHandle handle = vx::kNoFile;
+  if (!Fails(FileOp::kOpenWrite)) {
+    contents[path].clear();
+    handle = nextHandle_++;
+    open_[handle] = {path, 0, true};
+  }
+  Done();
+  return handle;
+}
+
+bool MemoryFiles::Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) {
+  *count = 0;
+  bool ok = false;
+  auto it = open_.find(file);
+  if (!Fails(FileOp::kRead) && it != open_.end() && !it->second.writing) {
+    const std::string& data = contents[it->second.path];
+    const size_t available = data.size() > it->second.position ? data.size() - it->second.position : 0;
+    *count = std::min({capacity, available, readChunk});
+    std::memcpy(buffer, data.data() + it->second.position, *count);
+    it->second.position += *count;
+    ok = true;
+  }
+  Done();
+  return ok;
+}
+
+bool MemoryFiles::Write(vx::FileHandle file, const char* data, size_t size) {
+  auto it = open_.find(file);
+  bool ok = false;
+  if (it != open_.end() && it->second.writing) {
+    const bool fails = Fails(FileOp::kWrite);
+    contents[it->second.path].append(data, fails ? size / 2 : size);
+    ok = !fails;
+  } else {
+    Fails(FileOp::kWrite);
+  }
+  Done();
+  return ok;
+}
+
+bool MemoryFiles::Seek(vx::FileHandle file, uint64_t offset) {
+  auto it = open_.find(file);
+  const bool ok = !Fails(FileOp::kSeek) && it != open_.end();
+  if (ok) it->second.position = static_cast<size_t>(offset);
+  Done();
+  return ok;
+}
+
+bool MemoryFiles::Close(vx::FileHandle file) {
+  const bool fails = Fails(FileOp::kClose);
+  const bool known = open_.erase(file) != 0;
+  Done();
+  return known && !fails;
+}
+
+std::string PosixFiles::HostPath(const std::string& windowsPath) const {
+  std::string path = root_ + "/";
+  for (char c : windowsPath) {
+    if (c == ':') continue;
+    path += c == '\\' ? '/' : c;
+  }
+  return path;
+}
+
+vx::FileHandle PosixFiles::OpenForRead(const char* path) {
+  const int fd = ::open(HostPath(path).c_str(), O_RDONLY);
+  return fd < 0 ? vx::kNoFile : fd;
+}
+
+vx::FileHandle PosixFiles::OpenForWrite(const char* path) {
+  const int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  return fd < 0 ? vx::kNoFile : fd;
+}
+
+bool PosixFiles::Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) {
+  const ssize_t got = ::read(static_cast<int>(file), buffer, capacity);
+  *count = got > 0 ? static_cast<size_t>(got) : 0;
+  return got >= 0;
+}
+
+bool PosixFiles::Write(vx::FileHandle file, const char* data, size_t size) {
+  while (size != 0) {
+    const ssize_t put = ::write(static_cast<int>(file), data, size);
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+bool PosixFiles::Seek(vx::FileHandle file, uint64_t offset) {
+  return ::lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+bool PosixFiles::Close(vx::FileHandle file) { return ::close(static_cast<int>(file)) == 0; }
+
+bool FakeStartupSystem::WindowsDirectory(char* dest, size_t capacity) {
+  if (windowsDirectoryFails || windowsDirectory_.size() + 1 > capacity) return false;
+  std::memcpy(dest, windowsDirectory_.c_str(), windowsDirectory_.size() + 1);
+  return true;
+}
+
+bool FakeStartupSystem::BackupStartupFile(const char* startupPath, const char* backupPath) {
+  calls.push_back(std::string("backup ") + startupPath + " " + backupPath);
+  const vx::FileHandle source = files_.OpenForRead(startupPath);
+  if (source == vx::kNoFile) return false;
+  const vx::FileHandle backup = files_.OpenForWrite(backupPath);
+  if (backup != vx::kNoFile) {
+    size_t copied = 0;
+    char block[1000];
+    size_t count = 0;
+    while (copied < backupByteLimit && files_.Read(source, block, sizeof block, &count) && count != 0) {
+      count = std::min(count, backupByteLimit - copied);
+      if (backupAltered && copied == 0) block[0] = static_cast<char>(block[0] ^ 0x20);
+      if (!files_.Write(backup, block, count)) break;
+      copied += count;
+    }
+    files_.Close(backup);
+  }
+  files_.Close(source);
+  return true;
+}
+
+void FakeStartupSystem::WriteProfileEntry(const char* section, const char* key, const char* value,
+                                          const char* fileName) {
+  calls.push_back(std::string("profile ") + fileName + " [" + section + "] " + key + "=" + value);
+}
+
+void FakeStartupSystem::FlushProfileCache(const char* fileName) {
+  calls.push_back(std::string("flush ") + fileName);
+}
+
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool HostFileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+void WriteHostFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+}  // namespace vxtest

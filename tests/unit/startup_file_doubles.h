@@ -1,0 +1,116 @@
+// Test stand-ins for the start-up file pass: files in memory (with injected
+// failures and short reads), POSIX files under a scratch root, and a system that
+// makes backups through the same files and records what it was asked.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <functional>
+#include <limits>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "startup_files/file_io.h"
+#include "startup_files/update_startup_files.h"
+
+namespace vxtest {
+
+enum class FileOp { kOpenRead, kOpenWrite, kRead, kWrite, kSeek, kClose };
+
+// Files held in memory, keyed by their exact path. Every call is one operation,
+// numbered from 0 in the order made; any one of them, or every one from some
+// number on, can be made to fail as the real system might.
+class MemoryFiles final : public vx::FileSystem {
+ public:
+  static constexpr size_t kNever = std::numeric_limits<size_t>::max();
+
+  std::map<std::string, std::string> contents;
+  // The most bytes one Read hands back, to test readers against short reads.
+  size_t readChunk = kNever;
+  // The operation that fails, and whether every later one fails too. A failed
+  // open leaves the file as it was; a failed write has written half its bytes;
+  // a failed close still closes.
+  size_t failAt = kNever;
+  bool failFromThenOn = false;
+  // Called after every operation, failed or not.
+  std::function<void()> afterEachOperation;
+
+  std::vector<FileOp> log;
+  size_t OpenHandles() const { return open_.size(); }
+
+  vx::FileHandle OpenForRead(const char* path) override;
+  vx::FileHandle OpenForWrite(const char* path) override;
+  bool Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) override;
+  bool Write(vx::FileHandle file, const char* data, size_t size) override;
+  bool Seek(vx::FileHandle file, uint64_t offset) override;
+  bool Close(vx::FileHandle file) override;
+
+ private:
+  struct OpenFile {
+    std::string path;
+    size_t position;
+    bool writing;
+  };
+
+  // Logs the operation and tells whether it is to fail.
+  bool Fails(FileOp op);
+  void Done() const;
+
+  std::map<vx::FileHandle, OpenFile> open_;
+  vx::FileHandle nextHandle_ = 3;
+};
+
+// Real files under `root`: a Windows path "c:\dir\name" is root/c/dir/name.
+class PosixFiles final : public vx::FileSystem {
+ public:
+  explicit PosixFiles(std::string root) : root_(std::move(root)) {}
+
+  std::string HostPath(const std::string& windowsPath) const;
+
+  vx::FileHandle OpenForRead(const char* path) override;
+  vx::FileHandle OpenForWrite(const char* path) override;
+  bool Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) override;
+  bool Write(vx::FileHandle file, const char* data, size_t size) override;
+  bool Seek(vx::FileHandle file, uint64_t offset) override;
+  bool Close(vx::FileHandle file) override;
+
+ private:
+  std::string root_;
+};
+
+// The system side of the pass. Backups are copied through `files` as the LZ
+// service copies a plain file: the destination is emptied first, a failed read
+// or write ends the copy, and the result says only whether the source opened.
+class FakeStartupSystem final : public vx::StartupSystem {
+ public:
+  FakeStartupSystem(vx::FileSystem& files, std::string windowsDirectory)
+      : files_(files), windowsDirectory_(std::move(windowsDirectory)) {}
+
+  // Calls in order: "flush <file>", "backup <from> <to>",
+  // "profile <file> [<section>] <key>=<value>".
+  std::vector<std::string> calls;
+  bool windowsDirectoryFails = false;
+  // Copy at most this many bytes into a backup (a copy that stops short).
+  size_t backupByteLimit = MemoryFiles::kNever;
+  // Change the first byte copied (a source the service took for compressed).
+  bool backupAltered = false;
+
+  bool WindowsDirectory(char* dest, size_t capacity) override;
+  bool BackupStartupFile(const char* startupPath, const char* backupPath) override;
+  void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override;
+  void FlushProfileCache(const char* fileName) override;
+
+ private:
+  vx::FileSystem& files_;
+  std::string windowsDirectory_;
+};
+
+// Reads a whole host file; the empty string when it cannot be read.
+std::string ReadHostFile(const std::string& path);
+bool HostFileExists(const std::string& path);
+void WriteHostFile(const std::string& path, const std::string& content);
+
+}  // namespace vxtest
