@@ -1,0 +1,42 @@
+# The end-to-end tests: a Win32 test driver built with GoogleTest (from Debian's
+# googletest sources), run by CTest under Wine in the test bench. The driver
+# starts A:\SETUP.EXE, finds its dialogs by caption, presses their buttons and
+# checks what Setup left behind.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB E2E_HARNESS_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/harness/*.cpp)
+add_library(e2e_harness STATIC ${E2E_HARNESS_SOURCES})
+target_include_directories(e2e_harness PUBLIC ${PROJECT_SOURCE_DIR}/tests/e2e ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(e2e_harness PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
+target_link_libraries(e2e_harness PUBLIC gtest ole32 uuid comctl32 gdi32 user32 advapi32 shell32)
+target_link_options(e2e_harness PUBLIC -static)
+
+file(GLOB E2E_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*_test.cpp)
+add_executable(e2e_driver ${E2E_TEST_SOURCES} ${PROJECT_SOURCE_DIR}/tests/e2e/driver_main.cpp)
+target_link_libraries(e2e_driver PRIVATE e2e_harness)
+add_dependencies(e2e_driver disk)
+
+add_executable(tour ${PROJECT_SOURCE_DIR}/tests/e2e/tour_main.cpp)
+target_link_libraries(tour PRIVATE e2e_harness)
+add_dependencies(tour disk)
+
+# The whole bench shares one desktop and one prefix: the tests run one at a time.
+include(GoogleTest)
+gtest_discover_tests(e2e_driver
+  DISCOVERY_MODE PRE_TEST
+  DISCOVERY_TIMEOUT 120
+  TEST_PREFIX "e2e."
+  PROPERTIES RESOURCE_LOCK wine_bench FIXTURES_REQUIRED wine_bench TIMEOUT 180)
+
+add_test(NAME e2e.bench_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-bench.sh stop)
+set_tests_properties(e2e.bench_stop PROPERTIES FIXTURES_CLEANUP wine_bench RESOURCE_LOCK wine_bench)
+
+# The restart ends the whole Wine session, the driver included, so it is checked
+# from outside the session.
+add_executable(restart_probe ${PROJECT_SOURCE_DIR}/tests/e2e/restart_probe.cpp)
+target_link_libraries(restart_probe PRIVATE e2e_harness)
+add_dependencies(restart_probe disk)
+add_test(NAME e2e.restart_now COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:restart_probe>)
+set_tests_properties(e2e.restart_now PROPERTIES RESOURCE_LOCK wine_bench FIXTURES_REQUIRED wine_bench TIMEOUT 180)

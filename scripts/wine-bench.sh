@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Wine test bench: one throwaway Wine prefix and one Xvfb display per test
+# run, with A: mapped to the bench's installation disk, B: to the product's disk
+# (the i686 SETUP.EXE, read as data) and D: to a folder of the bench. Creating a prefix takes about 20 s, so the tests share one and each test
+# resets what it changes.
+#
+#   wine-bench.sh start     create the bench if it is not up (idempotent, locked)
+#   wine-bench.sh stop      end Wine and Xvfb and remove the bench
+#   wine-bench.sh env       print the environment that programs of the bench need
+#
+# VX_BENCH_DIR (default build/bench), VX_DISK_DIR (default build/bench-disk) and
+# VX_PRODUCT_DISK_DIR (default build/disk) move it.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+bench=${VX_BENCH_DIR:-$root/build/bench}
+disk=${VX_DISK_DIR:-$root/build/bench-disk}
+product_disk=${VX_PRODUCT_DISK_DIR:-$root/build/disk}
+
+bench_env() {
+  echo "export WINEPREFIX='$bench/prefix'"
+  # A 64-bit prefix: the bench runs the x86-64 build of SETUP.EXE under wine64.
+  echo "export WINEARCH=win64"
+  echo "export WINEDEBUG=${WINEDEBUG:--all}"
+  # No Mono or Gecko installer prompts in a throwaway prefix.
+  echo "export WINEDLLOVERRIDES='mscoree,mshtml='"
+  echo "export DISPLAY='$(cat "$bench/display" 2>/dev/null)'"
+  echo "export VX_BENCH_DIR='$bench'"
+}
+
+start_xvfb() {
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    # Without the bench's lock descriptor: stop must be able to take the lock.
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$bench/xvfb.log" 2>&1 9>&- &
+    echo $! >"$bench/xvfb.pid"
+    for _ in $(seq 1 50); do
+      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        echo ":$n" >"$bench/display"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$(cat "$bench/xvfb.pid")" 2>/dev/null || true
+  done
+  echo "wine-bench: no Xvfb display could be started" >&2
+  return 1
+}
+
+create() {
+  rm -rf "$bench"
+  mkdir -p "$bench/drive_d"
+  if [ -n "${VX_USE_DISPLAY:-}" ]; then
+    echo "$VX_USE_DISPLAY" >"$bench/display"
+  else
+    start_xvfb
+  fi
+  eval "$(bench_env)"
+  wineboot -i >"$bench/wineboot.log" 2>&1 9>&-
+  wineserver -w
+  # Windows 95 has a Desktop folder under the Windows directory; Wine's prefix
+  # does not, and the shortcut is saved there.
+  mkdir -p "$WINEPREFIX/drive_c/windows/desktop"
+  ln -sfn "$disk" "$WINEPREFIX/dosdevices/a:"
+  ln -sfn "$product_disk" "$WINEPREFIX/dosdevices/b:"
+  ln -sfn "$bench/drive_d" "$WINEPREFIX/dosdevices/d:"
+  # Keep the wineserver running between the many short test programs.
+  wineserver -p 9>&-
+  touch "$bench/ready"
+}
+
+stop() {
+  if [ -f "$bench/ready" ]; then
+    eval "$(bench_env)"
+    wineserver -k 2>/dev/null || true
+  fi
+  [ -f "$bench/xvfb.pid" ] && kill "$(cat "$bench/xvfb.pid")" 2>/dev/null || true
+  rm -rf "$bench"
+}
+
+case "${1:-}" in
+  start)
+    mkdir -p "$(dirname "$bench")"
+    exec 9>"$bench.lock"
+    flock 9
+    # Everything the bench starts writes to its log, never to the caller's
+    # output: Wine's session processes outlive the caller and would hold a
+    # pipe of CTest's open.
+    [ -f "$bench/ready" ] || create >>"$bench.log" 2>&1 </dev/null
+    ;;
+  stop)
+    mkdir -p "$(dirname "$bench")"
+    exec 9>"$bench.lock"
+    flock 9
+    stop
+    ;;
+  env) bench_env ;;
+  *) echo "usage: wine-bench.sh start|stop|env" >&2; exit 2 ;;
+esac

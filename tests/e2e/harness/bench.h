@@ -1,0 +1,81 @@
+// The end-to-end bench, seen from inside Wine: starting SETUP.EXE, finding its
+// windows, pressing buttons, reading message boxes, and putting the prefix back
+// into its pristine state between tests.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+constexpr DWORD kWaitMs = 15000;  // generous: Wine under load can be slow to open a window
+
+// One run of Setup. The destructor ends the process if the test left it running.
+class SetupProcess {
+ public:
+  explicit SetupProcess(const std::string& exePath = "A:\\SETUP.EXE");
+  ~SetupProcess();
+  SetupProcess(const SetupProcess&) = delete;
+  SetupProcess& operator=(const SetupProcess&) = delete;
+
+  bool started() const { return info_.hProcess != nullptr; }
+  DWORD pid() const { return info_.dwProcessId; }
+  // Waits for the process to end; returns false on time-out.
+  bool WaitForExit(DWORD timeoutMs = kWaitMs);
+  DWORD exitCode() const;
+  bool running() const;
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+};
+
+// A top-level window of the process with this class and exact title, visible;
+// nullptr after the time-out.
+HWND WaitForWindow(DWORD pid, const char* className, const char* title, DWORD timeoutMs = kWaitMs);
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs = kWaitMs);
+// Any visible top-level dialog of the process, with its caption.
+std::vector<std::pair<HWND, std::string>> VisibleDialogs(DWORD pid);
+bool WaitUntilGone(HWND window, DWORD timeoutMs = kWaitMs);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+// Text of the dialog's control `id`.
+std::string ItemText(HWND dialog, int id);
+
+// Presses a button the way a click does (BM_CLICK), without waiting for the
+// press to be handled: a press that opens a modal box would otherwise block.
+void Press(HWND dialog, int id);
+// Sends a command with the whole wParam given, as Esc (IDCANCEL) or the close box do.
+void PostCommand(HWND dialog, WPARAM wParam);
+void PostSysCommand(HWND window, WPARAM command);
+void PressKey(HWND window, WORD virtualKey);
+
+enum class StockIcon { None, Hand, Question, Exclamation, Asterisk, Unknown };
+const char* IconName(StockIcon icon);
+
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+  std::vector<int> buttons;  // the command ids of its buttons (IDOK, IDYES, ...), in order
+  StockIcon icon = StockIcon::None;
+  HWND owner = nullptr;
+};
+// Waits for a message box of the process with this caption and reads it.
+MessageBoxInfo WaitForMessageBox(DWORD pid, const char* caption, DWORD timeoutMs = kWaitMs);
+
+// The control that has the keyboard focus in the process's thread, and its id.
+int FocusedControlId(HWND dialog);
+
+// Screen geometry.
+RECT WindowRect(HWND window);
+SIZE ClientSize(HWND window);
+
+// Saves the screen area of a window (or the whole screen for nullptr) as a
+// 24-bit BMP file.
+bool SaveScreenshot(HWND window, const std::string& path);
+
+}  // namespace e2e

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# "Restart Now": the warning box is shown, then ExitWindowsEx ends the Wine
+# session. Run from outside the session, since it ends the probe too.
+#   restart_test.sh RESTART_PROBE.EXE
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+bench=$here/../../scripts/wine-bench.sh
+"$bench" start || exit 1
+eval "$("$bench" env)"
+findings=$VX_BENCH_DIR/restart-findings.txt
+rm -f "$findings"
+# Output through a file: the restarted session's processes would hold a pipe open.
+timeout 120 wine "$1" "$(winepath -w "$findings")" >"$VX_BENCH_DIR/restart-probe.log" 2>&1 </dev/null
+cat "$findings" 2>/dev/null || { echo "no findings were written"; exit 1; }
+grep -q '^ok: warning box' "$findings" || exit 1
+if grep -q FAIL "$findings"; then exit 1; fi
+# The session really ended: no program of the prefix is left running.
+if pgrep -f '^[A-Z]:\\.*(SETUP\.EXE|restart_probe\.exe)' >/dev/null; then
+  echo "FAIL: Setup or the probe is still running after the restart"
+  exit 1
+fi
+# The restart ran the Run entries, which start the installed utility: end the
+# restarted session so that the next test starts from a quiet desktop.
+wineserver -k 2>/dev/null || true
+echo "1 passed, 0 failed"
