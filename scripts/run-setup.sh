@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the installation disk and runs Setup under Wine in a sandbox prefix
-# inside build/ (never ~/.wine).
+# inside build/ (never ~/.wine). The floppy image build/vantrix-disk.img holds
+# the Windows 95 SETUP.EXE; what runs here is the x86-64 build of the same
+# sources under wine64, which needs no 32-bit support from the machine.
 #  - With $DISPLAY set, Setup opens in a window on that display.
 #  - Without one, a guided tour drives an express installation under Xvfb, saves
 #    a PNG of the backdrop and of every dialog in build/tour/, and prints what
@@ -10,7 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target disk tour
+cmake --build --preset windows
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target disk tour
 
 export VX_BENCH_DIR=$root/build/run-bench
 bench=$root/scripts/wine-bench.sh
@@ -20,6 +24,7 @@ if [ -n "${DISPLAY:-}" ]; then
   eval "$("$bench" env)"
   echo "Running A:\\SETUP.EXE (prefix: $WINEPREFIX)"
   (cd "$WINEPREFIX/dosdevices/a:" && wine 'A:\SETUP.EXE') || true
+  wineserver -k 2>/dev/null || true
   exit 0
 fi
 
@@ -28,7 +33,7 @@ eval "$("$bench" env)"
 tour=$root/build/tour
 rm -rf "$tour"
 mkdir -p "$tour"
-wine "$root/build/windows/tour.exe" "$(winepath -w "$tour")"
+wine "$root/build/bench-x64/tour.exe" "$(winepath -w "$tour")"
 for picture in "$tour"/*.bmp; do
   convert "$picture" "${picture%.bmp}.png" && rm "$picture"
 done
@@ -58,6 +63,10 @@ fi
 echo
 echo "Start-up files and their backups:"
 for f in windows/win.ini windows/win.ulv windows/system.ini windows/system.ulv autoexec.bat autoexec.ulv; do
-  [ -f "$c/$f" ] && printf '  %-22s %6d bytes\n' "$f" "$(stat -c %s "$c/$f")"
+  if [ -f "$c/$f" ]; then printf '  %-22s %6d bytes\n' "$f" "$(stat -c %s "$c/$f")"; fi
 done
-"$bench" stop
+# The prefix stays for a look around; Wine and Xvfb do not.
+wineserver -k 2>/dev/null || true
+[ -f "$VX_BENCH_DIR/xvfb.pid" ] && kill "$(cat "$VX_BENCH_DIR/xvfb.pid")" 2>/dev/null || true
+echo
+echo "The sandbox prefix is $WINEPREFIX."

@@ -59,6 +59,10 @@ create() {
   eval "$(bench_env)"
   wineboot -i >"$bench/wineboot.log" 2>&1 9>&-
   wineserver -w
+  # Xvfb has no window manager: Wine draws the captions and frames itself, as
+  # Windows does, so that pictures and window geometry look like Windows.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  wineserver -w
   # Windows 95 has a Desktop folder under the Windows directory; Wine's prefix
   # does not, and the shortcut is saved there.
   mkdir -p "$WINEPREFIX/drive_c/windows/desktop"
