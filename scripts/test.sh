@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
-# Builds both presets and runs every test: the native unit tests, the import
-# check of SETUP.EXE against Windows 95, and the end-to-end tests under Wine.
+# Builds every preset and runs every test: the native unit tests, the import
+# check of the Windows 95 SETUP.EXE, and the end-to-end tests under Wine.
 # Installs what it needs first (as root, once).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# The portable core and its unit tests, on the host.
 cmake --preset native
 cmake --build --preset native
 ctest --preset native -j "$(nproc)"
 
+# The same unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset native-sanitize
+cmake --build --preset native-sanitize
+ctest --preset native-sanitize -j "$(nproc)"
+
+# The product: SETUP.EXE for Windows 95, the disk, the floppy image, the size
+# report and the import check.
 cmake --preset windows
 cmake --build --preset windows
-# The end-to-end tests share one Wine desktop and run one at a time.
 ctest --preset windows
+
+# The test bench: the same sources for x86-64, driven under wine64. The tests
+# share one Wine desktop and run one at a time.
+cmake --preset bench
+cmake --build --preset bench
+ctest --preset bench
