@@ -43,14 +43,6 @@ bool ContainsText(const char* haystack, const char* needle) {
   return false;
 }
 
-bool TextEquals(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-
 bool FormatFourDigits(char* dest, size_t capacity, unsigned value) {
   if (capacity < 5 || value > 9999) return false;
   for (int i = 3; i >= 0; --i) {

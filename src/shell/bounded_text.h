@@ -29,9 +29,6 @@ void LowerAscii(char* text);
 // is found everywhere).
 bool ContainsText(const char* haystack, const char* needle);
 
-// True when the two texts are equal byte for byte.
-bool TextEquals(const char* a, const char* b);
-
 // Writes `value` (0 to 9999) as four decimal digits with leading zeros into `dest`,
 // which must hold at least 5 bytes. Returns false for values out of range.
 bool FormatFourDigits(char* dest, size_t capacity, unsigned value);
