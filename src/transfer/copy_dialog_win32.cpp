@@ -15,7 +15,7 @@ constexpr UINT_PTR kCopyTimer = 0;
 constexpr UINT kFirstFileDelay = 100;  // ms: lets the dialog paint before the first file
 constexpr UINT kNextFileDelay = 10;    // ms: lets Cancel and painting in between files
 
-// Six steps of 2 on 1..11: the bar is full exactly when the last file is done.
+// Steps of 2 on 1..11: the bar starts at 1 and is full after the fifth file.
 constexpr int kProgressLow = 1;
 constexpr int kProgressHigh = 11;
 constexpr int kProgressStep = 2;
@@ -72,7 +72,14 @@ void OnCopyTimer(HWND dialog) {
   // Not set back: the next mouse movement over the dialog restores the arrow.
   SetCursor(LoadCursorA(appInstance, MAKEINTRESOURCEA(IDC_HOURGLASS)));
   if (pathsFit) ExpandFile(paths.source, paths.destination);
-  SendMessageA(progressBar, PBM_STEPIT, 0, 0);
+  // PBM_STEPIT starts over from the bottom once it passes the top, and a sixth
+  // step of 2 from 11 would show a nearly empty bar as the dialog closes; the
+  // last file keeps the bar full instead.
+  if (setupState.copyStep + 1 >= kPackageFileCount) {
+    SendMessageA(progressBar, PBM_SETPOS, kProgressHigh, 0);
+  } else {
+    SendMessageA(progressBar, PBM_STEPIT, 0, 0);
+  }
 
   ++setupState.copyStep;
   if (setupState.copyStep >= kPackageFileCount) {
