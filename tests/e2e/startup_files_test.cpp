@@ -1,0 +1,354 @@
+// The start-up file pass on the real SETUP.EXE under Wine: win.ini, system.ini
+// and c:\autoexec.bat placed before Setup runs, their backups, and what each
+// file holds afterwards, with hand-written files and with real ones.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "harness/bench.h"
+#include "harness/system_state.h"
+#include "harness/update_steps.h"
+#include "harness/wizard_steps.h"
+
+namespace e2e {
+namespace {
+
+constexpr char kAutoexecBat[] = "C:\\autoexec.bat";
+constexpr char kAutoexecUlv[] = "C:\\autoexec.ulv";
+constexpr char kFixtures[] = "Z:\\work\\shared\\fixtures\\";
+
+std::string WinIni() { return WindowsDir() + "\\win.ini"; }
+std::string WinUlv() { return WindowsDir() + "\\win.ulv"; }
+std::string SystemIni() { return WindowsDir() + "\\system.ini"; }
+std::string SystemUlv() { return WindowsDir() + "\\system.ulv"; }
+
+// More than one read of the rewriting takes, with a name to find at its end.
+std::string LongValue() { return std::string(300, 'x'); }
+
+// win.ini: the [windows] section under various spellings, lines of programs
+// that other mouse software loads, some with LF line ends only, a line longer
+// than one read, and a last line without a line end before a Ctrl-Z.
+std::string PlacedWinIni() {
+  return "; profile of a test machine\r\n"
+         "[Windows]\r\n"
+         "load=C:\\MOUSE\\POINT32.EXE\r\n"
+         "run=notepad.exe\r\n"
+         "Run=c:\\progra~1\\logitech\\mouseware\\system\\EM_EXEC.EXE logi_mwx.exe\n"
+         ";load=ipoint.exe\n"
+         "device=HP LaserJet,HPPCL,LPT1:\r\n"
+         "load2=c:\\tools\\mypoint32.exe.bak\r\n"
+         "NullPort=[None]\r\n"
+         "run=apoint.exe\r\n"
+         "\r\n"
+         "[Extensions]\r\n"
+         "txt=C:\\MOUSE\\POINT32.EXE ^.txt\r\n"
+         "\n"
+         "; the utility loads from [windows] too\n"
+         "run=kmw_run.exe\n"
+         "[fonts]\r\n"
+         "Arial (TrueType)=ARIAL.TTF\r\n"
+         "[WINDOWS]\r\n"
+         "load=" + LongValue() + " c:\\ms\\SYNTPENH.EXE\r\n"
+         "run=pointer.exe" "\x1a" "load=mousemgr.exe\r\n";
+}
+
+std::string ExpectedWinIni() {
+  return "; profile of a test machine\r\n"
+         "[Windows]\r\n"
+         ";load=C:\\MOUSE\\POINT32.EXE\r\n"
+         "run=notepad.exe\r\n"
+         ";Run=c:\\progra~1\\logitech\\mouseware\\system\\EM_EXEC.EXE logi_mwx.exe\r\n"
+         ";;load=ipoint.exe\r\n"
+         "device=HP LaserJet,HPPCL,LPT1:\r\n"
+         ";load2=c:\\tools\\mypoint32.exe.bak\r\n"
+         "NullPort=[None]\r\n"
+         "run=apoint.exe\r\n"
+         "\r\n"
+         "[Extensions]\r\n"
+         "txt=C:\\MOUSE\\POINT32.EXE ^.txt\r\n"
+         "\r\n"
+         "; the utility loads from [windows] too\r\n"
+         ";run=kmw_run.exe\r\n"
+         "[fonts]\r\n"
+         "Arial (TrueType)=ARIAL.TTF\r\n"
+         "[WINDOWS]\r\n"
+         ";load=" + LongValue() + " c:\\ms\\SYNTPENH.EXE\r\n"
+         ";run=pointer.exe";
+}
+
+// system.ini naming another mouse driver, its [386Enh] without a keyboard.
+std::string PlacedSystemIni() {
+  return "[boot]\r\n"
+         "shell=Explorer.exe\r\n"
+         "mouse.drv=other.drv\r\n"
+         "display.drv=pnpdrvr.drv\r\n"
+         "\r\n"
+         "[386Enh]\r\n"
+         "mouse=*msmouse\r\n"
+         "device=*vshare\r\n"
+         "device=*dynapage\r\n"
+         "ebios=*ebios\r\n"
+         "\r\n"
+         "[drivers]\n"
+         "wave=mmsndr.drv\n"
+         "timer=timer.drv\n";
+}
+
+// autoexec.bat: DOS mouse drivers loaded and named in many ways, remarks,
+// search paths, LF line ends in part, a long line, no line end at the end.
+std::string PlacedAutoexecBat() {
+  return "@ECHO OFF\r\n"
+         "PROMPT $P$G\r\n"
+         "C:\\MOUSE\\MOUSE.COM /Y\r\n"
+         "LH C:\\DOS\\CTMOUSE.EXE /R2\r\n"
+         "REM C:\\MOUSE\\MOUSE.COM\r\n"
+         "   rem lh gmouse.com\r\n"
+         "Rem\tC:\\MOUSE\\MOUSE.COM\r\n"
+         "@rem C:\\LOGITECH\\LMOUSE.COM\n"
+         ":: C:\\MOUSE\\MOUSE.COM\r\n"
+         "remark.exe c:\\mouse\\on.com\r\n"
+         "SET PATH=C:\\DOS;C:\\MOUSE;C:\\WINDOWS\r\n"
+         "PATH C:\\DOS;C:\\MOUSE\n"
+         "SET  PATH=C:\\MOUSE\r\n"
+         "SET MOUSE=C:\\MOUSE\r\n"
+         "SET TEMP=C:\\TEMP\r\n"
+         "\r\n"
+         "ECHO " + LongValue() + " MOUSE.COM\r\n"
+         "C:\\WINDOWS\\WIN.COM";
+}
+
+std::string ExpectedAutoexecBat() {
+  return "@ECHO OFF\r\n"
+         "PROMPT $P$G\r\n"
+         "rem C:\\MOUSE\\MOUSE.COM /Y\r\n"
+         "rem LH C:\\DOS\\CTMOUSE.EXE /R2\r\n"
+         "REM C:\\MOUSE\\MOUSE.COM\r\n"
+         "   rem lh gmouse.com\r\n"
+         "rem Rem\tC:\\MOUSE\\MOUSE.COM\r\n"
+         "rem @rem C:\\LOGITECH\\LMOUSE.COM\r\n"
+         "rem :: C:\\MOUSE\\MOUSE.COM\r\n"
+         "rem remark.exe c:\\mouse\\on.com\r\n"
+         "SET PATH=C:\\DOS;C:\\MOUSE;C:\\WINDOWS\r\n"
+         "rem PATH C:\\DOS;C:\\MOUSE\r\n"
+         "rem SET  PATH=C:\\MOUSE\r\n"
+         "rem SET MOUSE=C:\\MOUSE\r\n"
+         "SET TEMP=C:\\TEMP\r\n"
+         "\r\n"
+         "rem ECHO " + LongValue() + " MOUSE.COM\r\n"
+         "C:\\WINDOWS\\WIN.COM";
+}
+
+// What the profile functions make of a system.ini: these three entries set,
+// every other entry as it was.
+std::vector<IniEntry> WithMouseEntries(const std::string& systemIni) {
+  std::vector<IniEntry> entries = IniEntries(systemIni);
+  SetIniEntry(&entries, "boot", "mouse.drv", "mouse.drv");
+  SetIniEntry(&entries, "386Enh", "mouse", "*vmouse");
+  SetIniEntry(&entries, "386Enh", "keyboard", "*vkd");
+  return entries;
+}
+
+// A real autoexec.bat with its line ends made CR LF, "rem " in front of the
+// lines with these numbers (from 1), every other line as it was.
+std::string WithRemarks(const std::string& original, const std::vector<int>& prefixed) {
+  std::string text;
+  int number = 0;
+  for (const std::string& line : SplitLines(original)) {
+    ++number;
+    for (int wanted : prefixed)
+      if (wanted == number) text += "rem ";
+    text += WithCrLf(line);
+  }
+  return text;
+}
+
+std::string Fixture(const std::string& name) {
+  std::string bytes;
+  EXPECT_TRUE(ReadBytes(kFixtures + name, &bytes)) << "fixture " << name << " cannot be read through Z:";
+  return bytes;
+}
+
+// Another program's handle on a file, letting others read it but not write it.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::string& path)
+      : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~HeldOpen() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+// True when the file cannot be opened for writing, as Setup opens it.
+bool WriteRefused(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  CloseHandle(file);
+  return false;
+}
+
+class StartupFiles : public testing::Test {
+ protected:
+  void SetUp() override { ResetSystem(); }
+  // A read-only win.ini would keep the next test's reset from writing it.
+  void TearDown() override { SetFileAttributesA(WinIni().c_str(), FILE_ATTRIBUTE_NORMAL); }
+
+  void Place(const std::string& winIni, const std::string& systemIni, const std::string& autoexecBat) {
+    ASSERT_TRUE(WriteBytes(WinIni(), winIni));
+    ASSERT_TRUE(WriteBytes(SystemIni(), systemIni));
+    ASSERT_TRUE(WriteBytes(kAutoexecBat, autoexecBat));
+  }
+
+  // A whole express installation, the update pass included; Setup is ended at
+  // SUCCESSDLG. Neither Setup nor the system may ask anything on the way.
+  void Install() {
+    SetupProcess setup;
+    ASSERT_NE(ReachSuccess(setup), nullptr);
+    const auto dialogs = VisibleDialogs(setup.pid());
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs.front().second, "Setup Complete!");
+  }
+};
+
+TEST_F(StartupFiles, AllThreeAreBackedUpAndRewritten) {
+  ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  ASSERT_NO_FATAL_FAILURE(Install());
+
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(SystemUlv()), PlacedSystemIni());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecUlv), PlacedAutoexecBat());
+
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), ExpectedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
+  // The profile functions may write the whole file anew in their own layout.
+  EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), WithMouseEntries(PlacedSystemIni()));
+}
+
+TEST_F(StartupFiles, RealFilesOfOtherSetups) {
+  struct Case {
+    const char* winIni;  // a control: it names none of the programs
+    const char* systemIni;
+    const char* autoexecBat;
+    std::vector<int> autoexecRemarks;
+  };
+  const Case cases[] = {
+      // LF line ends throughout. GMOUSE, MOUSE.COM loaded high or from a
+      // directory; a REM line naming LMOUSE stays.
+      {"winini/05-peymanx-msdos-tools.ini", "systemini/01-joncampbell123-win31igdrv.ini",
+       "autoexec/01-zxcoupe-uniboot.bat", {42, 88, 105, 119, 130, 140, 158}},
+      // CR LF; bytes above 127 in remarks; an ECHO line naming MOUSE, and a
+      // remark that loads it already.
+      {"winini/02-subhankar-windows31.ini", "systemini/02-peymanx-msdos-tools.ini",
+       "autoexec/06-ovvladimir-dos622-cp866.bat", {13, 26}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.autoexecBat);
+    ResetSystem();
+    const std::string winIni = Fixture(c.winIni);
+    const std::string systemIni = Fixture(c.systemIni);
+    const std::string autoexecBat = Fixture(c.autoexecBat);
+    ASSERT_NO_FATAL_FAILURE(Place(winIni, systemIni, autoexecBat));
+    ASSERT_NO_FATAL_FAILURE(Install());
+
+    EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), winIni);
+    EXPECT_EQ(ReadBytesOrEmpty(SystemUlv()), systemIni);
+    EXPECT_EQ(ReadBytesOrEmpty(kAutoexecUlv), autoexecBat);
+    EXPECT_EQ(ReadBytesOrEmpty(WinIni()), WithCrLf(winIni));
+    EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), WithRemarks(autoexecBat, c.autoexecRemarks));
+    EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), WithMouseEntries(systemIni));
+  }
+}
+
+TEST_F(StartupFiles, WithoutAutoexecBatNothingIsMadeOnDriveC) {
+  // Windows 95 would ask about the missing file, since the open carries
+  // OF_PROMPT; Wine's OpenFile asks nothing, and Install() sees no dialog.
+  ASSERT_TRUE(WriteBytes(WinIni(), PlacedWinIni()));
+  ASSERT_TRUE(WriteBytes(SystemIni(), PlacedSystemIni()));
+  ASSERT_FALSE(FileExists(kAutoexecBat));
+  ASSERT_NO_FATAL_FAILURE(Install());
+
+  EXPECT_FALSE(FileExists(kAutoexecBat));
+  EXPECT_FALSE(FileExists(kAutoexecUlv));
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), ExpectedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(SystemUlv()), PlacedSystemIni());
+  EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), WithMouseEntries(PlacedSystemIni()));
+}
+
+TEST_F(StartupFiles, ReadOnlyWinIniKeepsItsContent) {
+  ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  ASSERT_TRUE(SetFileAttributesA(WinIni().c_str(), FILE_ATTRIBUTE_READONLY));
+  if (!WriteRefused(WinIni()))
+    GTEST_SKIP() << "Wine run by root lets a read-only file be opened for writing; "
+                    "WinIniHeldOpenByAnotherProgramKeepsItsContent covers the refused write";
+  ASSERT_NO_FATAL_FAILURE(Install());
+
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
+  EXPECT_NE(GetFileAttributesA(WinIni().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), WithMouseEntries(PlacedSystemIni()));
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
+}
+
+TEST_F(StartupFiles, WinIniHeldOpenByAnotherProgramKeepsItsContent) {
+  ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  {
+    HeldOpen other(WinIni());
+    ASSERT_TRUE(WriteRefused(WinIni()));
+    ASSERT_NO_FATAL_FAILURE(Install());
+  }
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
+  // The other two files are treated all the same.
+  EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), WithMouseEntries(PlacedSystemIni()));
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
+}
+
+TEST_F(StartupFiles, BackupThatCannotBeReplacedLeavesWinIniAlone) {
+  // The backup of an earlier run, held open by another program: the new backup
+  // cannot be written, and a rewrite from the old one would put its lines in
+  // place of today's.
+  const std::string stale = "[windows]\r\nload=from an older day\r\n";
+  ASSERT_TRUE(WriteBytes(WinUlv(), stale));
+  ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  {
+    HeldOpen other(WinUlv());
+    ASSERT_TRUE(WriteRefused(WinUlv()));
+    ASSERT_NO_FATAL_FAILURE(Install());
+  }
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), stale);
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
+}
+
+TEST_F(StartupFiles, SecondRunCommentsAgainAndKeepsTheFirstRunsOutput) {
+  const std::string winIni = "[windows]\r\nload=point32.exe\nrun=notepad.exe\r\n";
+  ASSERT_NO_FATAL_FAILURE(Place(winIni, PlacedSystemIni(), PlacedAutoexecBat()));
+  ASSERT_NO_FATAL_FAILURE(Install());
+  const std::string firstWinIni = ReadBytesOrEmpty(WinIni());
+  const std::string firstSystemIni = ReadBytesOrEmpty(SystemIni());
+  const std::string firstAutoexecBat = ReadBytesOrEmpty(kAutoexecBat);
+  ASSERT_EQ(firstWinIni, "[windows]\r\n;load=point32.exe\r\nrun=notepad.exe\r\n");
+  ASSERT_EQ(firstAutoexecBat, ExpectedAutoexecBat());
+
+  ASSERT_NO_FATAL_FAILURE(Install());
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), firstWinIni);
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), "[windows]\r\n;;load=point32.exe\r\nrun=notepad.exe\r\n");
+  EXPECT_EQ(ReadBytesOrEmpty(SystemUlv()), firstSystemIni);
+  EXPECT_EQ(IniEntries(ReadBytesOrEmpty(SystemIni())), IniEntries(firstSystemIni));
+  // Every line the first run turned into a remark begins with "rem " now.
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecUlv), firstAutoexecBat);
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), firstAutoexecBat);
+  // The second run found its own class key and root device.
+  EXPECT_EQ(SubkeyNames("System\\CurrentControlSet\\Services\\Class\\Mouse"), std::vector<std::string>{"0000"});
+  EXPECT_EQ(SubkeyNames("Enum\\Root\\Mouse"), std::vector<std::string>{"0000"});
+}
+
+}  // namespace
+}  // namespace e2e
