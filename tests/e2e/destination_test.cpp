@@ -65,32 +65,13 @@ void ExpectFaces(HWND options, std::initializer_list<Face> faces) {
   }
 }
 
-TEST_F(Destination, ContinueWithoutAChoiceInstallsToVx95WhetherItExistsOrNot) {
-  for (bool existing : {false, true}) {
-    SCOPED_TRACE(existing ? "C:\\vx95 exists" : "C:\\vx95 is missing");
-    ResetSystem();
-    if (existing) {
-      ASSERT_TRUE(CreateDirectoryA("C:\\vx95", nullptr));
-    }
-    SetupProcess setup;
-    HWND options = ReachDestination(setup);
-    ASSERT_NE(options, nullptr);
-    Press(options, kOptionContinue);
-    // No message on the way: the next dialog follows at once.
-    ASSERT_NE(WaitForDialogWith(setup.pid(), "Setup", kCopyCancel), nullptr);
-    EXPECT_FALSE(IsWindow(options) && IsWindowVisible(options));
-    HWND success = WaitForDialog(setup.pid(), "Setup Complete!", 30000);
-    ASSERT_NE(success, nullptr);
-    EXPECT_TRUE(ProgramsLandIn("C:\\vx95\\"));
-    EXPECT_TRUE(FinishFromSuccess(setup, success));
-  }
-}
-
-TEST_F(Destination, ExpressButtonAloneEndsTheDialog) {
+// One press of `button` in INSTOPTION ends it at once, with no message on the
+// way, and the wizard installs the programs to C:\vx95.
+void ExpectExpressInstallationOn(int button) {
   SetupProcess setup;
   HWND options = ReachDestination(setup);
   ASSERT_NE(options, nullptr);
-  Press(options, kExpressButton);
+  Press(options, button);
   ASSERT_NE(WaitForDialogWith(setup.pid(), "Setup", kCopyCancel), nullptr);
   EXPECT_FALSE(IsWindow(options) && IsWindowVisible(options));
   HWND success = WaitForDialog(setup.pid(), "Setup Complete!", 30000);
@@ -98,6 +79,19 @@ TEST_F(Destination, ExpressButtonAloneEndsTheDialog) {
   EXPECT_TRUE(ProgramsLandIn("C:\\vx95\\"));
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 }
+
+TEST_F(Destination, ContinueWithoutAChoiceInstallsToVx95WhetherItExistsOrNot) {
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "C:\\vx95 exists" : "C:\\vx95 is missing");
+    ResetSystem();
+    if (existing) {
+      ASSERT_TRUE(CreateDirectoryA("C:\\vx95", nullptr));
+    }
+    ExpectExpressInstallationOn(kOptionContinue);
+  }
+}
+
+TEST_F(Destination, ExpressButtonAloneEndsTheDialog) { ExpectExpressInstallationOn(kExpressButton); }
 
 TEST_F(Destination, OpensBelowCentreWithTheFacesDrawnAndTheDrivesFromC) {
   SetupProcess setup;
