@@ -20,3 +20,14 @@ target_compile_definitions(unit_tests PRIVATE
   VX_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
   VX_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+
+# Fuzz targets and benchmarks live in builds of their own (scripts/fuzz.sh,
+# scripts/benchmark.sh); the tests never run them.
+option(VX_FUZZ "Build the libFuzzer targets (needs clang++)" OFF)
+if(VX_FUZZ)
+  include(cmake/fuzz.cmake)
+endif()
+option(VX_BENCH "Build the benchmarks" OFF)
+if(VX_BENCH)
+  include(cmake/bench.cmake)
+endif()

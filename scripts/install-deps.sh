@@ -10,6 +10,7 @@ packages=(
   wine wine64
   xvfb xauth x11-utils x11-apps imagemagick
   mscompress mtools liblnk-utils
+  clang libclang-rt-14-dev time
 )
 
 missing=()
