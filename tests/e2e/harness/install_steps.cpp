@@ -35,15 +35,14 @@ std::string Folder(Where where, const std::string& installDir) {
   return WindowsDir() + "\\";
 }
 
-// The screen pixels of the top-left corner of a window's client area.
-std::vector<DWORD> ClientPixels(HWND window, int width, int height) {
-  POINT origin = {0, 0};
-  ClientToScreen(window, &origin);
+// The pixels of a width x height memory bitmap after `draw` has painted it.
+template <typename Draw>
+std::vector<DWORD> DrawnPixels(int width, int height, Draw draw) {
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ kept = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+  draw(memory, screen);
   std::vector<DWORD> pixels;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
@@ -54,21 +53,18 @@ std::vector<DWORD> ClientPixels(HWND window, int width, int height) {
   return pixels;
 }
 
+// The screen pixels of the top-left corner of a window's client area.
+std::vector<DWORD> ClientPixels(HWND window, int width, int height) {
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  return DrawnPixels(width, height, [&](HDC memory, HDC screen) {
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+  });
+}
+
 // The icon drawn by this process the way Setup draws it, at (0, 0).
 std::vector<DWORD> IconPixels(HICON icon, int width, int height) {
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ kept = SelectObject(memory, bitmap);
-  DrawIcon(memory, 0, 0, icon);
-  std::vector<DWORD> pixels;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
-  SelectObject(memory, kept);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
+  return DrawnPixels(width, height, [&](HDC memory, HDC) { DrawIcon(memory, 0, 0, icon); });
 }
 
 }  // namespace
