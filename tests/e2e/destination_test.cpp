@@ -43,6 +43,17 @@ void ExpectCreateQuestion(const MessageBoxInfo& box, HWND owner) {
   EXPECT_EQ(box.owner, owner);
 }
 
+// Continue on a missing custom path: the create question is asked, owned by
+// the dialog, and answered. False when no question came or it stayed open.
+bool ContinueAndAnswerCreateQuestion(DWORD pid, HWND options, int answer) {
+  Press(options, kOptionContinue);
+  const MessageBoxInfo question = WaitForMessageBox(pid, "Stop");
+  if (question.window == nullptr) return false;
+  ExpectCreateQuestion(question, options);
+  Press(question.window, answer);
+  return WaitUntilGone(question.window);
+}
+
 // A custom path of `length` characters: 8-letter names between backslashes.
 std::string PathOfLength(size_t length) {
   std::string path;
@@ -168,22 +179,13 @@ TEST_F(Destination, CreateQuestionNoCreatesNothingAndYesCreatesEveryLevel) {
   ASSERT_TRUE(SelectDrive(options, 'd'));
   SetItemText(options, kPathEdit, "tools\\bin");
 
-  Press(options, kOptionContinue);
-  MessageBoxInfo question = WaitForMessageBox(setup.pid(), "Stop");
-  ASSERT_NE(question.window, nullptr);
-  ExpectCreateQuestion(question, options);
-  Press(question.window, IDNO);
-  ASSERT_TRUE(WaitUntilGone(question.window));
+  ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDNO));
   Sleep(200);
   EXPECT_TRUE(IsWindowVisible(options));
   EXPECT_FALSE(FileExists("D:\\tools") || DirectoryExists("D:\\tools"));
   EXPECT_EQ(ItemText(options, kPathEdit), "tools\\bin");
 
-  Press(options, kOptionContinue);
-  question = WaitForMessageBox(setup.pid(), "Stop");
-  ASSERT_NE(question.window, nullptr);
-  ExpectCreateQuestion(question, options);
-  Press(question.window, IDYES);
+  ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDYES));
   ASSERT_NE(WaitForDialogWith(setup.pid(), "Setup", kCopyCancel), nullptr);
   EXPECT_TRUE(DirectoryExists("D:\\tools"));
   EXPECT_TRUE(DirectoryExists("D:\\tools\\bin"));
@@ -252,24 +254,14 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
   {
     const std::string longest = PathOfLength(244);
     SetItemText(options, kPathEdit, longest);
-    Press(options, kOptionContinue);
-    MessageBoxInfo question = WaitForMessageBox(setup.pid(), "Stop");
-    ASSERT_NE(question.window, nullptr);
-    ExpectCreateQuestion(question, options);
-    Press(question.window, IDNO);
-    ASSERT_TRUE(WaitUntilGone(question.window));
+    ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDNO));
     EXPECT_EQ(ListDirectory("D:").size(), 0u);
   }
 
   // A file where the first level should be: creating that level fails.
   ASSERT_TRUE(WriteBytes("D:\\tools", "not a directory"));
   SetItemText(options, kPathEdit, "tools\\bin");
-  Press(options, kOptionContinue);
-  MessageBoxInfo question = WaitForMessageBox(setup.pid(), "Stop");
-  ASSERT_NE(question.window, nullptr);
-  ExpectCreateQuestion(question, options);
-  Press(question.window, IDYES);
-  ASSERT_TRUE(WaitUntilGone(question.window));
+  ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDYES));
   expectRefusal("tools\\bin", "Can not create directory!", driveD);
   EXPECT_TRUE(FileExists("D:\\tools"));
 
