@@ -3,7 +3,7 @@
 # and UBSan on) and runs each for a bounded time. Fails on any finding: a crash,
 # a broken invariant, a leak, a time-out or running out of memory.
 #
-#   scripts/fuzz.sh                          20 s for each target
+#   scripts/fuzz.sh                          a minute for each target
 #   FUZZ_SECONDS=3600 scripts/fuzz.sh        an hour for each
 #   FUZZ_TARGETS="registry_pass" scripts/fuzz.sh
 #
@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${FUZZ_SECONDS:-20}
+seconds=${FUZZ_SECONDS:-60}
 targets=${FUZZ_TARGETS:-"path_rules line_rewrite registry_pass"}
 build=build/fuzz
 

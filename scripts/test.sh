@@ -16,6 +16,10 @@ cmake --preset native-sanitize
 cmake --build --preset native-sanitize
 ctest --preset native-sanitize -j "$(nproc)"
 
+# The fuzz targets of the portable core, each for a bounded time; a finding
+# fails the run. A longer run: FUZZ_SECONDS=3600 scripts/fuzz.sh
+bash scripts/fuzz.sh
+
 # The product: SETUP.EXE for Windows 95, the disk, the floppy image, the size
 # report and the import check.
 cmake --preset windows

@@ -1,6 +1,8 @@
 // The end-to-end test driver: GoogleTest inside Wine, driving A:\SETUP.EXE.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "harness/system_state.h"
 
 namespace {
@@ -17,6 +19,8 @@ class PristinePrefix : public testing::Environment {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Started again by the version matrix to learn what a new process is told.
+  if (argc == 3 && std::strcmp(argv[1], e2e::kReportVersionOption) == 0) return e2e::ReportVersionTo(argv[2]);
   testing::InitGoogleTest(&argc, argv);
   testing::AddGlobalTestEnvironment(new PristinePrefix);
   return RUN_ALL_TESTS();

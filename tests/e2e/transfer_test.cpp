@@ -24,20 +24,6 @@ class Transfer : public testing::Test {
   void SetUp() override { ResetSystem(); }
 };
 
-// Each installed file holds exactly the bytes of the package file before it was
-// compressed for the disk.
-void ExpectOriginalBytes(const std::vector<InstalledFile>& files) {
-  for (const InstalledFile& file : files) {
-    SCOPED_TRACE(file.path);
-    std::string original;
-    ASSERT_TRUE(ReadBytes(StandinDir() + file.name, &original)) << StandinDir();
-    ASSERT_FALSE(original.empty());
-    std::string installed;
-    ASSERT_TRUE(ReadBytes(file.path, &installed));
-    EXPECT_TRUE(installed == original) << installed.size() << " bytes instead of " << original.size();
-  }
-}
-
 // Presses Continue in INSTOPTION and Cancel in COPYDIALOG the moment it opens,
 // before its first file; returns the quit prompt, with the dialog in `copy`.
 MessageBoxInfo CancelAtOnce(SetupProcess& setup, HWND* copy) {

@@ -1,5 +1,7 @@
 #include "harness/install_steps.h"
 
+#include <gtest/gtest.h>
+
 #include "harness/system_state.h"
 #include "harness/wizard_steps.h"
 
@@ -68,6 +70,18 @@ std::vector<DWORD> IconPixels(HICON icon, int width, int height) {
 }
 
 }  // namespace
+
+void ExpectOriginalBytes(const std::vector<InstalledFile>& files) {
+  for (const InstalledFile& file : files) {
+    SCOPED_TRACE(file.path);
+    std::string original;
+    ASSERT_TRUE(ReadBytes(StandinDir() + file.name, &original)) << StandinDir();
+    ASSERT_FALSE(original.empty());
+    std::string installed;
+    ASSERT_TRUE(ReadBytes(file.path, &installed));
+    EXPECT_TRUE(installed == original) << installed.size() << " bytes instead of " << original.size();
+  }
+}
 
 std::vector<InstalledFile> InstalledFiles(const std::string& installDir) {
   std::vector<InstalledFile> files;

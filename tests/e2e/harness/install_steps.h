@@ -39,6 +39,10 @@ std::vector<std::string> DiskNames();
 // beside the driver, with a trailing backslash.
 std::string StandinDir();
 
+// Each installed file holds exactly the bytes of the package file before it was
+// compressed for the disk (GoogleTest expectations).
+void ExpectOriginalBytes(const std::vector<InstalledFile>& files);
+
 // Waits until every one of the files exists.
 bool WaitForFiles(const std::vector<InstalledFile>& files, DWORD timeoutMs = kWaitMs);
 

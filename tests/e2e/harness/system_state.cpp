@@ -202,4 +202,37 @@ void ResetSystem() {
   }
 }
 
+int ReportVersionTo(const char* path) {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version)) return 1;
+  char line[64];
+  snprintf(line, sizeof line, "%lu %lu %lu", static_cast<unsigned long>(version.dwMajorVersion),
+           static_cast<unsigned long>(version.dwMinorVersion), static_cast<unsigned long>(version.dwPlatformId));
+  return WriteBytes(path, line) ? 0 : 1;
+}
+
+ReportedVersion VersionOfNewProcess() {
+  ReportedVersion reported;
+  char self[MAX_PATH] = "";
+  if (GetModuleFileNameA(nullptr, self, sizeof self) == 0) return reported;
+  const std::string answer = "C:\\vx-version.txt";
+  DeleteFileA(answer.c_str());
+  std::string commandLine = std::string("\"") + self + "\" " + kReportVersionOption + " " + answer;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return reported;
+  WaitForSingleObject(process.hProcess, 30000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  unsigned long major = 0, minor = 0, platform = 0;
+  const std::string text = ReadBytesOrEmpty(answer);
+  DeleteFileA(answer.c_str());
+  if (sscanf(text.c_str(), "%lu %lu %lu", &major, &minor, &platform) != 3) return reported;
+  reported = {true, major, minor, platform};
+  return reported;
+}
+
 }  // namespace e2e

@@ -36,6 +36,21 @@ struct RegValue {
 RegValue ReadValue(const std::string& path, const std::string& name, HKEY root = HKEY_LOCAL_MACHINE);
 std::vector<std::string> SubkeyNames(const std::string& path, HKEY root = HKEY_LOCAL_MACHINE);
 
+// The Windows version a process is told by GetVersionExA.
+struct ReportedVersion {
+  bool known = false;
+  DWORD major = 0;
+  DWORD minor = 0;
+  DWORD platform = 0;
+};
+// What a process started now is told: the driver starts itself again with
+// kReportVersionOption and a file to write the answer to. Wine fixes a process's
+// version when it starts, so the driver's own version may be an older setting.
+ReportedVersion VersionOfNewProcess();
+constexpr char kReportVersionOption[] = "--report-version";
+// The driver's side of it: writes "major minor platform" to the file; the exit code.
+int ReportVersionTo(const char* path);
+
 // Puts back what any test may have changed: Setup's files, registry entries,
 // backups and start-up files, and the drives' folders. The first call keeps the
 // prefix's own win.ini and system.ini as the pristine copies.
