@@ -40,3 +40,13 @@ target_link_libraries(restart_probe PRIVATE e2e_harness)
 add_dependencies(restart_probe disk)
 add_test(NAME e2e.restart_now COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:restart_probe>)
 set_tests_properties(e2e.restart_now PROPERTIES RESOURCE_LOCK wine_bench FIXTURES_REQUIRED wine_bench TIMEOUT 180)
+
+# Benchmarks under Wine, run by scripts/benchmark.sh and never by the tests: the
+# registry pass over the real registry, and the installation's time on screen.
+add_executable(registry_win32_bench ${PROJECT_SOURCE_DIR}/bench/registry_win32_bench.cpp ${PORTABLE_SOURCES}
+               ${PROJECT_SOURCE_DIR}/src/registration/registry_win32.cpp
+               ${PROJECT_SOURCE_DIR}/src/registration/shortcut_win32.cpp)
+target_link_libraries(registry_win32_bench PRIVATE e2e_harness)
+add_executable(install_time_bench ${PROJECT_SOURCE_DIR}/bench/install_time_bench.cpp)
+target_link_libraries(install_time_bench PRIVATE e2e_harness)
+add_dependencies(install_time_bench disk)

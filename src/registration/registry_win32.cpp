@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "registration/registry.h"
 #include "registration/registry_pass.h"
 #include "registration/shortcut_win32.h"
 #include "shell/bounded_text.h"
@@ -41,70 +40,66 @@ bool DeleteSubtree(HKEY parent, const char* name, int depth) {
   return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }
 
-class Win32Registry final : public Registry {
- public:
-  bool CreateKey(const char* path, RegistryKey* key) override {
-    HKEY handle;
-    DWORD disposition;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &handle, &disposition) != ERROR_SUCCESS) {
-      return false;
-    }
-    *key = ToKey(handle);
-    return true;
-  }
-
-  bool OpenKey(const char* path, RegistryKey* key) override {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return false;
-    *key = ToKey(handle);
-    return true;
-  }
-
-  bool SetText(RegistryKey key, const char* name, const char* text) override {
-    const DWORD size = static_cast<DWORD>(TextLength(text) + 1);
-    return RegSetValueExA(ToHkey(key), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) == ERROR_SUCCESS;
-  }
-
-  bool SetNoneValue(RegistryKey key, const char* name, uint32_t value) override {
-    const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-                           static_cast<BYTE>(value >> 24)};
-    return RegSetValueExA(ToHkey(key), name, 0, REG_NONE, bytes, sizeof bytes) == ERROR_SUCCESS;
-  }
-
-  bool ReadText(RegistryKey key, const char* name, char* buffer, size_t capacity) override {
-    if (capacity == 0) return false;
-    DWORD size = static_cast<DWORD>(capacity);
-    if (RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
-        ERROR_SUCCESS) {
-      return false;
-    }
-    if (size > capacity) return false;
-    // Data stored without its terminator gets one when there is room for it.
-    if (size == 0 || buffer[size - 1] != '\0') {
-      if (size == capacity) return false;
-      buffer[size] = '\0';
-    }
-    return true;
-  }
-
-  bool EnumSubkey(RegistryKey key, uint32_t index, char* name, size_t capacity) override {
-    return RegEnumKeyA(ToHkey(key), index, name, static_cast<DWORD>(capacity)) == ERROR_SUCCESS;
-  }
-
-  bool DeleteTree(const char* path) override { return DeleteSubtree(HKEY_LOCAL_MACHINE, path, 0); }
-
-  void Flush(RegistryKey key) override { RegFlushKey(ToHkey(key)); }
-
-  void Close(RegistryKey key) override { RegCloseKey(ToHkey(key)); }
-};
-
 class DesktopShortcut final : public ShortcutMaker {
  public:
   void MakeShortcut(const char* programPath) override { MakeDesktopShortcut(programPath); }
 };
 
 }  // namespace
+
+bool Win32Registry::CreateKey(const char* path, RegistryKey* key) {
+  HKEY handle;
+  DWORD disposition;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
+                      &disposition) != ERROR_SUCCESS) {
+    return false;
+  }
+  *key = ToKey(handle);
+  return true;
+}
+
+bool Win32Registry::OpenKey(const char* path, RegistryKey* key) {
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return false;
+  *key = ToKey(handle);
+  return true;
+}
+
+bool Win32Registry::SetText(RegistryKey key, const char* name, const char* text) {
+  const DWORD size = static_cast<DWORD>(TextLength(text) + 1);
+  return RegSetValueExA(ToHkey(key), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::SetNoneValue(RegistryKey key, const char* name, uint32_t value) {
+  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+                         static_cast<BYTE>(value >> 24)};
+  return RegSetValueExA(ToHkey(key), name, 0, REG_NONE, bytes, sizeof bytes) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::ReadText(RegistryKey key, const char* name, char* buffer, size_t capacity) {
+  if (capacity == 0) return false;
+  DWORD size = static_cast<DWORD>(capacity);
+  if (RegQueryValueExA(ToHkey(key), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (size > capacity) return false;
+  // Data stored without its terminator gets one when there is room for it.
+  if (size == 0 || buffer[size - 1] != '\0') {
+    if (size == capacity) return false;
+    buffer[size] = '\0';
+  }
+  return true;
+}
+
+bool Win32Registry::EnumSubkey(RegistryKey key, uint32_t index, char* name, size_t capacity) {
+  return RegEnumKeyA(ToHkey(key), index, name, static_cast<DWORD>(capacity)) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::DeleteTree(const char* path) { return DeleteSubtree(HKEY_LOCAL_MACHINE, path, 0); }
+
+void Win32Registry::Flush(RegistryKey key) { RegFlushKey(ToHkey(key)); }
+
+void Win32Registry::Close(RegistryKey key) { RegCloseKey(ToHkey(key)); }
 
 void DeletePnpMouseKeys() {
   Win32Registry registry;
