@@ -33,7 +33,7 @@ namespace {
 
 struct Kind {
   const char* name;
-  bool winIni;  // which of Setup's two rules the file has
+  bool winIni;          // which of Setup's two rules the file has
   const char* startup;  // as Setup names them; PosixFiles maps c:\ to ROOT/c/
   const char* backup;
   const char* sedScript;
@@ -62,7 +62,9 @@ struct Random {
     return static_cast<uint32_t>(state >> 11);
   }
   template <size_t N>
-  const char* Pick(const char* const (&items)[N]) { return items[Next() % N]; }
+  const char* Pick(const char* const (&items)[N]) {
+    return items[Next() % N];
+  }
 };
 
 const char* const kAutoexecLines[] = {
@@ -104,15 +106,9 @@ const char* const kProgramLines[] = {
 
 const char* const kOtherSections[] = {"[Desktop]", "[intl]", "[fonts]", "[ports]", "[Mail]", "[MCI Extensions]"};
 const char* const kOtherLines[] = {
-    "Wallpaper=(None)",
-    "TileWallpaper=0",
-    "sCountry=United States",
-    "Arial (TrueType)=ARIAL.TTF",
-    "COM1:=9600,n,8,1,x",
-    "MAPI=1",
-    "wav=mplayer.exe ^.wav",
-    "Recent=point32.exe",
-    "Note=[draft] in the value",
+    "Wallpaper=(None)",           "TileWallpaper=0",    "sCountry=United States",
+    "Arial (TrueType)=ARIAL.TTF", "COM1:=9600,n,8,1,x", "MAPI=1",
+    "wav=mplayer.exe ^.wav",      "Recent=point32.exe", "Note=[draft] in the value",
 };
 
 // One line of autoexec.bat; now and then one longer than a read of 254
@@ -192,8 +188,7 @@ struct ChildRun {
 // and measures it. Peak memory comes from GNU time between the two: a forked
 // child's peak starts at its parent's size, and GNU time is smaller than any
 // program measured here. Exits when the child fails.
-ChildRun RunChild(const std::vector<std::string>& command, const std::string& outputPath,
-                  const std::string& peakPath) {
+ChildRun RunChild(const std::vector<std::string>& command, const std::string& outputPath, const std::string& peakPath) {
   std::vector<std::string> argv = {"/usr/bin/time", "-f", "%M", "-o", peakPath};
   argv.insert(argv.end(), command.begin(), command.end());
   std::vector<char*> args;
@@ -288,13 +283,13 @@ int RunBenchmark(const std::string& self, const std::string& work, const std::st
       const ChildRun sed = Best(sedRuns);
       const double size = static_cast<double>(bytes) / 1e6;
       std::printf("| %s | %.1f MB | %.1f | %.1f | %.2f | %ld | %ld |%s\n", kind.name, size, size / setup.wallSeconds,
-                  size / sed.wallSeconds, sed.wallSeconds / setup.wallSeconds, setup.peakKilobytes,
-                  sed.peakKilobytes, identical ? "" : " OUTPUTS DIFFER");
+                  size / sed.wallSeconds, sed.wallSeconds / setup.wallSeconds, setup.peakKilobytes, sed.peakKilobytes,
+                  identical ? "" : " OUTPUTS DIFFER");
       std::fflush(stdout);
       char detail[256];
       std::snprintf(detail, sizeof detail,
-                    "rewrite_bench: %s %zu MB: Setup %.3f s wall %.3f s cpu, sed %.3f s wall %.3f s cpu\n",
-                    kind.name, megabytes, setup.wallSeconds, setup.cpuSeconds, sed.wallSeconds, sed.cpuSeconds);
+                    "rewrite_bench: %s %zu MB: Setup %.3f s wall %.3f s cpu, sed %.3f s wall %.3f s cpu\n", kind.name,
+                    megabytes, setup.wallSeconds, setup.cpuSeconds, sed.wallSeconds, sed.cpuSeconds);
       details += detail;
       // The sizes come in increasing order: the last is the largest.
       ratio = sed.wallSeconds / setup.wallSeconds;

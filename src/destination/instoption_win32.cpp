@@ -21,10 +21,12 @@ struct ButtonFaces {
   int pressedIcon;  // drawn when the button's press arrives
 };
 
+// clang-format off
 constexpr ButtonFaces kButtonFaces[] = {
     {IDC_EXPRESS_BUTTON, IDI_EXPRESS_FOCUS, IDI_EXPRESS_RAISED, IDI_EXPRESS_PRESSED},
     {IDC_CUSTOM_BUTTON,  IDI_CUSTOM_FOCUS,  IDI_CUSTOM_RAISED,  IDI_CUSTOM_PRESSED},
 };
+// clang-format on
 
 // The custom choice shows these controls and enables all but the example text.
 constexpr int kCustomShown[] = {IDC_INSTALL_TO_LABEL, IDC_PATH_EDIT, IDC_DRIVE_LIST, IDC_EXAMPLE_LABEL};
@@ -37,9 +39,7 @@ constexpr int kTopEntriesChecked = 3;
 // Drive entries read "[-c-]"; an entry that does not fit here gives no letter.
 constexpr LRESULT kEntryCapacity = 32;
 
-void DrawFace(HDC dc, int icon) {
-  DrawIcon(dc, 0, 0, LoadIconA(appInstance, MAKEINTRESOURCEA(icon)));
-}
+void DrawFace(HDC dc, int icon) { DrawIcon(dc, 0, 0, LoadIconA(appInstance, MAKEINTRESOURCEA(icon))); }
 
 void DrawButtonFace(const DRAWITEMSTRUCT& item) {
   for (const ButtonFaces& faces : kButtonFaces) {
@@ -71,9 +71,7 @@ char EntryDriveLetter(HWND list, WPARAM index) {
   return DriveLetterOfEntry(entry);
 }
 
-void ShowStop(HWND dialog, const char* message) {
-  MessageBoxA(dialog, message, kStopCaption, MB_OK | MB_ICONHAND);
-}
+void ShowStop(HWND dialog, const char* message) { MessageBoxA(dialog, message, kStopCaption, MB_OK | MB_ICONHAND); }
 
 void InitDialog(HWND dialog) {
   CenterDialog(dialog, kDialogOffset);

@@ -10,6 +10,7 @@ struct VerdictText {
   const char* message;
 };
 
+// clang-format off
 constexpr VerdictText kVerdictTexts[] = {
     {PathVerdict::kInvalidDrive,       kInvalidDriveMessage},
     {PathVerdict::kComponentTooLong,   kComponentTooLongMessage},
@@ -17,6 +18,7 @@ constexpr VerdictText kVerdictTexts[] = {
     {PathVerdict::kEmpty,              kInvalidPathMessage},
     {PathVerdict::kNoRoomForFiles,     kComponentTooLongMessage},
 };
+// clang-format on
 
 // Characters that may not appear in a typed path. The backslash is the
 // separator; every other byte, those above 127 included, is allowed.

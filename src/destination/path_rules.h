@@ -40,11 +40,11 @@ constexpr size_t kDriveRootCapacity = 4;
 
 enum class PathVerdict : uint8_t {
   kAccepted,
-  kInvalidDrive,          // the drive letter is below 'c'
-  kComponentTooLong,      // a name between backslashes has more than 8 characters
-  kForbiddenCharacter,    // space, ", *, comma, full stop, /, or one of : ; < = > ?
-  kEmpty,                 // nothing is left after the leading backslashes
-  kNoRoomForFiles,        // installDir could not hold the installed names
+  kInvalidDrive,        // the drive letter is below 'c'
+  kComponentTooLong,    // a name between backslashes has more than 8 characters
+  kForbiddenCharacter,  // space, ", *, comma, full stop, /, or one of : ; < = > ?
+  kEmpty,               // nothing is left after the leading backslashes
+  kNoRoomForFiles,      // installDir could not hold the installed names
 };
 
 // The message box text that refuses a path; nullptr for kAccepted.

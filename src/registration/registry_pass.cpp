@@ -34,6 +34,7 @@ constexpr char kProgramName[] = "vp95.exe";
 
 // The utility reads these at its first start; Setup never interprets them.
 // "First Run" and "Middle Enable" share step 22 with the Run key.
+// clang-format off
 constexpr ValueRow kDefaultSettings[] = {
     {"DoubleClickSpeed", ValueKind::kText, "500", 2},
     {"SwapMouseButtons", ValueKind::kText, "No",  3},
@@ -58,6 +59,7 @@ constexpr ValueRow kDefaultSettings[] = {
     {"First Run",        ValueKind::kText, "Yes", 22},
     {"Middle Enable",    ValueKind::kText, "0",   22},
 };
+// clang-format on
 
 // The program path of the utility, so Windows starts it at every start-up.
 constexpr ValueRow kRunValues[] = {
@@ -69,6 +71,7 @@ constexpr ValueRow kStaticVxdValues[] = {
     {"StaticVxD", ValueKind::kText, "vxmouse.vxd", 25},
 };
 
+// clang-format off
 constexpr ValueRow kClassKeyValues[] = {
     {"DevLoader",   ValueKind::kText, "*vmouse",           27},
     {"DriverDesc",  ValueKind::kText, kDriverDescription,  27},
@@ -79,8 +82,10 @@ constexpr ValueRow kClassKeyValues[] = {
     {"NoSetupUI",   ValueKind::kText, "1",                 27},
     {"Ver",         ValueKind::kText, "2.18",              27},
 };
+// clang-format on
 
 // "Driver" is the passed text: "Mouse\" and the class key's four digits.
+// clang-format off
 constexpr ValueRow kRootDeviceValues[] = {
     {"Class",       ValueKind::kText,       "Mouse",            27},
     {"Driver",      ValueKind::kPassedText, nullptr,            28},
@@ -89,6 +94,7 @@ constexpr ValueRow kRootDeviceValues[] = {
     {"DeviceDesc",  ValueKind::kText,       kDriverDescription, 27},
     {"ConfigFlags", ValueKind::kZeroFlags,  nullptr,            27},
 };
+// clang-format on
 
 constexpr int kSettingsKeyStep = 1;
 constexpr int kRunKeyStep = 22;
@@ -141,8 +147,8 @@ bool WriteValue(Registry& registry, RegistryKey key, const ValueRow& row, const 
 // Returns 0, `createStep` when the key cannot be had, or the failing row's step
 // after closing the key; the rows before it stay written.
 template <size_t RowCount>
-int WriteKey(Registry& registry, const char* path, int createStep,
-             const ValueRow (&rows)[RowCount], const char* passedText) {
+int WriteKey(Registry& registry, const char* path, int createStep, const ValueRow (&rows)[RowCount],
+             const char* passedText) {
   RegistryKey key;
   if (!registry.CreateKey(path, &key)) return createStep;
   for (const ValueRow& row : rows) {

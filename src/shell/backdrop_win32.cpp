@@ -93,8 +93,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // full-screen point whatever the parity of the screen size.
   const int x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - kWidth / 2;
   const int y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 - kHeight / 2;
-  backdropWindow = CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPED, x, y, kWidth, kHeight, nullptr, nullptr,
-                                   instance, nullptr);
+  backdropWindow =
+      CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPED, x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
   if (backdropWindow == nullptr) return 0;
   ShowWindow(backdropWindow, SW_SHOW);
   UpdateWindow(backdropWindow);

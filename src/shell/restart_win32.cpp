@@ -14,8 +14,8 @@ using AdjustTokenPrivilegesFn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, D
 void EnableShutdownPrivilege() {
   HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
   if (advapi == nullptr) return;
-  auto openToken = reinterpret_cast<OpenProcessTokenFn>(
-      reinterpret_cast<void*>(GetProcAddress(advapi, "OpenProcessToken")));
+  auto openToken =
+      reinterpret_cast<OpenProcessTokenFn>(reinterpret_cast<void*>(GetProcAddress(advapi, "OpenProcessToken")));
   auto lookup = reinterpret_cast<LookupPrivilegeValueFn>(
       reinterpret_cast<void*>(GetProcAddress(advapi, "LookupPrivilegeValueA")));
   auto adjust = reinterpret_cast<AdjustTokenPrivilegesFn>(

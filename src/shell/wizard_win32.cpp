@@ -21,8 +21,8 @@ struct ButtonResult {
   INT_PTR result;
 };
 
-INT_PTR MessageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, int focus,
-                      const ButtonResult* buttons, int buttonCount) {
+INT_PTR MessageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, int focus, const ButtonResult* buttons,
+                      int buttonCount) {
   (void)lParam;
   if (message == WM_INITDIALOG) {
     CenterDialog(dialog, 0);
@@ -42,10 +42,12 @@ INT_PTR MessageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, i
   return FALSE;
 }
 
+// clang-format off
 constexpr ButtonResult kWelcomeButtons[] = {
     {IDC_WELCOME_CONTINUE, 1},
     {IDC_WELCOME_EXIT,     0},  // at once, without the quit prompt
 };
+// clang-format on
 constexpr ButtonResult kRestartComButtons[] = {{IDOK, 1}};
 constexpr ButtonResult kFoundWindowButtons[] = {{IDC_FOUND_OK, 1}};
 

@@ -136,8 +136,7 @@ bool RewriteLines(TextReader& reader, TextWriter& writer, LineRule& rule) {
 
 }  // namespace
 
-RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath,
-                                 LineRule& rule) {
+RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath, LineRule& rule) {
   if (!FilesMatch(files, startupPath, backupPath)) return RewriteOutcome::kLeftAlone;
   const FileHandle backup = files.OpenForRead(backupPath);
   if (backup == kNoFile) return RewriteOutcome::kLeftAlone;

@@ -27,7 +27,6 @@ enum class RewriteOutcome {
 // mode as TextReader and TextWriter describe; each line goes out as read, behind
 // `rule`'s prefix when it gives one. Everything is closed on return; the pass
 // that calls this reports nothing, the result serves the tests.
-RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath,
-                                 LineRule& rule);
+RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath, LineRule& rule);
 
 }  // namespace vx

@@ -91,8 +91,7 @@ void PatternFinder::ScanWindow(const char* window, size_t length) {
   }
 }
 
-WinIniRule::WinIniRule()
-    : bracket_(finder_.Add(kSectionStart)), sectionHeader_(finder_.Add(kWindowsSection)) {
+WinIniRule::WinIniRule() : bracket_(finder_.Add(kSectionStart)), sectionHeader_(finder_.Add(kWindowsSection)) {
   programs_ = AddAll(finder_, MouseProgramNames);
 }
 

@@ -26,11 +26,13 @@ struct ProfileEntry {
 };
 
 // Windows' own mouse driver and its virtual mouse and keyboard devices.
+// clang-format off
 constexpr ProfileEntry kSystemIniEntries[] = {
     {"boot",   "mouse.drv", "mouse.drv"},
     {"386Enh", "mouse",     "*vmouse"},
     {"386Enh", "keyboard",  "*vkd"},
 };
+// clang-format on
 
 // The bare name makes the profile functions use system.ini in the Windows
 // directory: the file just backed up.

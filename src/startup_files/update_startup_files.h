@@ -27,8 +27,7 @@ class StartupSystem {
 
   // Sets `key` in `section` of the profile file `fileName`; the result is not
   // looked at.
-  virtual void WriteProfileEntry(const char* section, const char* key, const char* value,
-                                 const char* fileName) = 0;
+  virtual void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) = 0;
 
   // Has the system write out and drop what it holds of a profile file.
   virtual void FlushProfileCache(const char* fileName) = 0;

@@ -17,8 +17,7 @@ bool ExpandFile(const char* sourcePath, const char* destinationPath) {
   if (sourceOpen) {
     // OF_CREATE truncates an existing file, so an older copy is fully replaced.
     OFSTRUCT destinationInfo;
-    const INT destination =
-        LZOpenFileA(const_cast<char*>(destinationPath), &destinationInfo, OF_CREATE | OF_PROMPT);
+    const INT destination = LZOpenFileA(const_cast<char*>(destinationPath), &destinationInfo, OF_CREATE | OF_PROMPT);
     if (destination >= 0) {
       LZCopy(source, destination);
       LZClose(destination);

@@ -9,10 +9,14 @@ namespace {
 // report it.
 const char* RootOf(DestinationKind kind, const CopyRoots& roots) {
   switch (kind) {
-    case DestinationKind::kInstallDir: return roots.installDir;
-    case DestinationKind::kSystemDir: return roots.systemDir;
-    case DestinationKind::kInfDir: return roots.windowsDir;
-    case DestinationKind::kWindowsDir: return roots.windowsDir;
+    case DestinationKind::kInstallDir:
+      return roots.installDir;
+    case DestinationKind::kSystemDir:
+      return roots.systemDir;
+    case DestinationKind::kInfDir:
+      return roots.windowsDir;
+    case DestinationKind::kWindowsDir:
+      return roots.windowsDir;
   }
   return nullptr;
 }
@@ -21,10 +25,14 @@ const char* RootOf(DestinationKind kind, const CopyRoots& roots) {
 // system's directories come without one.
 const char* SuffixOf(DestinationKind kind) {
   switch (kind) {
-    case DestinationKind::kInstallDir: return "";
-    case DestinationKind::kSystemDir: return "\\";
-    case DestinationKind::kInfDir: return "\\inf\\";
-    case DestinationKind::kWindowsDir: return "\\";
+    case DestinationKind::kInstallDir:
+      return "";
+    case DestinationKind::kSystemDir:
+      return "\\";
+    case DestinationKind::kInfDir:
+      return "\\inf\\";
+    case DestinationKind::kWindowsDir:
+      return "\\";
   }
   return "";
 }
@@ -67,9 +75,8 @@ bool BuildCopyPaths(int step, const CopyRoots& roots, CopyPaths* paths) {
 
   const bool sourceFits = JoinPath(paths->source, kPathCapacity, roots.sourceDir, file.sourceName);
   char directory[kPathCapacity];
-  const bool destinationFits =
-      DestinationDirectoryOf(file.destination, roots, directory, kPathCapacity) &&
-      JoinPath(paths->destination, kPathCapacity, directory, file.installedName);
+  const bool destinationFits = DestinationDirectoryOf(file.destination, roots, directory, kPathCapacity) &&
+                               JoinPath(paths->destination, kPathCapacity, directory, file.installedName);
   return sourceFits && destinationFits;
 }
 

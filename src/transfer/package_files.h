@@ -29,6 +29,7 @@ struct PackageFile {
 constexpr int kPackageFileCount = 6;
 
 // In copy order; the copy dialog's step is an index into this table.
+// clang-format off
 constexpr PackageFile PackageFiles[kPackageFileCount] = {
     {"vp95.ex_",    "vp95.exe",    DestinationKind::kInstallDir},
     {"vpicon.ex_",  "vpicon.exe",  DestinationKind::kInstallDir},
@@ -37,6 +38,7 @@ constexpr PackageFile PackageFiles[kPackageFileCount] = {
     {"vxmouse.inf", "vxmouse.inf", DestinationKind::kInfDir},
     {"vxmouse.hlp", "vxmouse.hlp", DestinationKind::kWindowsDir},
 };
+// clang-format on
 
 // The directories a copy step starts from. A null pointer stands for a directory
 // the system could not report whole; every path built on it counts as too long.

@@ -223,6 +223,7 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
     std::string path;
     const char* message;
   };
+  // clang-format off
   const Refusal refusals[] = {
       {"abcdefghi",            "Invalid path!"},
       {"tools\\abcdefghi\\bin", "Invalid path!"},
@@ -243,6 +244,7 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
       // d:\ and 245 characters leave no room for "\vp95dll.dll" in 260 bytes.
       {PathOfLength(245),      "Invalid path!"},
   };
+  // clang-format on
   for (const Refusal& refusal : refusals) {
     SetItemText(options, kPathEdit, refusal.path);
     Press(options, kOptionContinue);

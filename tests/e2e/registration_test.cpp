@@ -39,15 +39,20 @@ constexpr TextValue kSettings[] = {
     {"First Run", "Yes"},        {"Middle Enable", "0"},
 };
 
+// clang-format off
 constexpr TextValue kClassValues[] = {
     {"DevLoader", "*vmouse"},      {"DriverDesc", kDriverDescription}, {"InfPath", "vxmouse.inf"},
     {"MouseDriver", "vxmouse.vxd"}, {"MouseType", "Serial"},            {"InfSection", "No.ULV.Default"},
     {"NoSetupUI", "1"},            {"Ver", "2.18"},
 };
+// clang-format on
 
 // The root device's text values; its "ConfigFlags" is checked on its own.
 constexpr TextValue kRootDeviceTexts[] = {
-    {"Class", "Mouse"}, {"Mfg", "Ulvane Systems"}, {"HardwareID", "*PNP0F0C"}, {"DeviceDesc", kDriverDescription},
+    {"Class", "Mouse"},
+    {"Mfg", "Ulvane Systems"},
+    {"HardwareID", "*PNP0F0C"},
+    {"DeviceDesc", kDriverDescription},
 };
 
 std::string Child(const std::string& key, const std::string& name) { return key + "\\" + name; }
@@ -71,9 +76,7 @@ void ExpectTexts(const std::string& key, const TextValue (&values)[N]) {
 }
 
 // The driver's class key, holding its eight values and whatever else it had.
-void ExpectDriverClassKey(const std::string& instance) {
-  ExpectTexts(Child(kMouseClass, instance), kClassValues);
-}
+void ExpectDriverClassKey(const std::string& instance) { ExpectTexts(Child(kMouseClass, instance), kClassValues); }
 
 // A root device made by Setup: the six values, "Driver" naming the class key.
 void ExpectRootDevice(const std::string& instance, const std::string& classInstance) {

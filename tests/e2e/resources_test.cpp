@@ -2,8 +2,8 @@
 // SETUP.EXE, read back from the executable and compared with the tables the
 // program was designed to: every template's style, caption, size and font, and
 // every control's id, class, style, place and text; the picture formats.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -11,14 +11,14 @@
 
 namespace {
 
-constexpr DWORD kFrame = 0x90C800C0;           // popup, visible, caption, system menu, modal frame, set font
+constexpr DWORD kFrame = 0x90C800C0;  // popup, visible, caption, system menu, modal frame, set font
 constexpr DWORD kDefaultButton = 0x50010001;
 constexpr DWORD kPushButton = 0x50010000;
 constexpr DWORD kText = 0x50020000;
 constexpr DWORD kHiddenText = 0x40020000;
-constexpr DWORD kFaceButton = 0x5001000B;      // owner-drawn, tab stop
-constexpr DWORD kPathEdit = 0x40810080;        // border, auto h-scroll, tab stop, hidden
-constexpr DWORD kDriveList = 0x40A10103;       // sorted, notify, v-scroll, border, no integral height, tab stop, hidden
+constexpr DWORD kFaceButton = 0x5001000B;  // owner-drawn, tab stop
+constexpr DWORD kPathEdit = 0x40810080;    // border, auto h-scroll, tab stop, hidden
+constexpr DWORD kDriveList = 0x40A10103;   // sorted, notify, v-scroll, border, no integral height, tab stop, hidden
 constexpr WORD kNone = 0xFFFF;
 
 struct Control {
@@ -37,6 +37,7 @@ struct Dialog {
 };
 
 const std::vector<Dialog>& ExpectedDialogs() {
+  // clang-format off
   static const std::vector<Dialog> dialogs = {
       {"WELCOMEDLG", "Welcome", 186, 90, {
           {1001,  "Button", kDefaultButton, 28, 65, 50, 14, "&Continue"},
@@ -88,6 +89,7 @@ const std::vector<Dialog>& ExpectedDialogs() {
            "Vantrix is currently running on your computer, please quit this application then restart setup again."},
       }},
   };
+  // clang-format on
   return dialogs;
 }
 
@@ -193,12 +195,14 @@ TEST_F(SetupResources, EveryTemplateMatchesItsTable) {
 }
 
 // The standard 16-colour palette in its usual order.
+// clang-format off
 const RGBQUAD kStandardPalette[16] = {
     {0, 0, 0, 0},     {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
     {128, 0, 0, 0},   {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
     {128, 128, 128, 0}, {0, 0, 255, 0}, {0, 255, 0, 0},   {0, 255, 255, 0},
     {255, 0, 0, 0},   {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0},
 };
+// clang-format on
 
 TEST_F(SetupResources, SplashIs426By253In16ColoursUncompressed) {
   const std::string bytes = Bytes(RT_BITMAP, MAKEINTRESOURCEA(123));

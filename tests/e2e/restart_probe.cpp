@@ -31,8 +31,7 @@ int main(int argc, char** argv) {
       "Please make sure the disk has been removed\nfrom disk drive, and hit 'Enter'.\n\n"
       "Thanks for choosing Ulvane Systems.";
   const bool ok = warning.window != nullptr && warning.text == expected && warning.owner == success &&
-                  warning.buttons.size() == 1 && warning.buttons[0] == IDOK &&
-                  warning.icon == StockIcon::Exclamation;
+                  warning.buttons.size() == 1 && warning.buttons[0] == IDOK && warning.icon == StockIcon::Exclamation;
   std::fprintf(findings, "%s: warning box caption \"%s\" icon %s buttons %u owner %s\n", ok ? "ok" : "FAIL",
                warning.caption.c_str(), IconName(warning.icon), static_cast<unsigned>(warning.buttons.size()),
                warning.owner == success ? "SUCCESSDLG" : "other");

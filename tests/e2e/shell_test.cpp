@@ -95,8 +95,8 @@ TEST_F(Shell, EscAndTheCloseBoxDoNothing) {
 }
 
 TEST_F(Shell, OnlyFoundWindowWhenTheUtilityIsRunning) {
-  HWND utility = CreateWindowExA(0, "Static", "Vantrix Studio Station", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND utility = CreateWindowExA(0, "Static", "Vantrix Studio Station", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(utility, nullptr);
   SetupProcess setup;
   HWND found = WaitForDialog(setup.pid(), "Vantrix found");

@@ -49,8 +49,12 @@ std::string PlacedWinIni() {
          "[fonts]\r\n"
          "Arial (TrueType)=ARIAL.TTF\r\n"
          "[WINDOWS]\r\n"
-         "load=" + LongValue() + " c:\\ms\\SYNTPENH.EXE\r\n"
-         "run=pointer.exe" "\x1a" "load=mousemgr.exe\r\n";
+         "load=" +
+         LongValue() +
+         " c:\\ms\\SYNTPENH.EXE\r\n"
+         "run=pointer.exe"
+         "\x1a"
+         "load=mousemgr.exe\r\n";
 }
 
 std::string ExpectedWinIni() {
@@ -73,7 +77,9 @@ std::string ExpectedWinIni() {
          "[fonts]\r\n"
          "Arial (TrueType)=ARIAL.TTF\r\n"
          "[WINDOWS]\r\n"
-         ";load=" + LongValue() + " c:\\ms\\SYNTPENH.EXE\r\n"
+         ";load=" +
+         LongValue() +
+         " c:\\ms\\SYNTPENH.EXE\r\n"
          ";run=pointer.exe";
 }
 
@@ -114,7 +120,9 @@ std::string PlacedAutoexecBat() {
          "SET MOUSE=C:\\MOUSE\r\n"
          "SET TEMP=C:\\TEMP\r\n"
          "\r\n"
-         "ECHO " + LongValue() + " MOUSE.COM\r\n"
+         "ECHO " +
+         LongValue() +
+         " MOUSE.COM\r\n"
          "C:\\WINDOWS\\WIN.COM";
 }
 
@@ -135,7 +143,9 @@ std::string ExpectedAutoexecBat() {
          "rem SET MOUSE=C:\\MOUSE\r\n"
          "SET TEMP=C:\\TEMP\r\n"
          "\r\n"
-         "rem ECHO " + LongValue() + " MOUSE.COM\r\n"
+         "rem ECHO " +
+         LongValue() +
+         " MOUSE.COM\r\n"
          "C:\\WINDOWS\\WIN.COM";
 }
 
@@ -186,8 +196,8 @@ class HeldOpen {
 
 // True when the file cannot be opened for writing, as Setup opens it.
 bool WriteRefused(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return true;
   CloseHandle(file);
   return false;
@@ -240,12 +250,16 @@ TEST_F(StartupFiles, RealFilesOfOtherSetups) {
   const Case cases[] = {
       // LF line ends throughout. GMOUSE, MOUSE.COM loaded high or from a
       // directory; a REM line naming LMOUSE stays.
-      {"winini/05-peymanx-msdos-tools.ini", "systemini/01-joncampbell123-win31igdrv.ini",
-       "autoexec/01-zxcoupe-uniboot.bat", {42, 88, 105, 119, 130, 140, 158}},
+      {"winini/05-peymanx-msdos-tools.ini",
+       "systemini/01-joncampbell123-win31igdrv.ini",
+       "autoexec/01-zxcoupe-uniboot.bat",
+       {42, 88, 105, 119, 130, 140, 158}},
       // CR LF; bytes above 127 in remarks; an ECHO line naming MOUSE, and a
       // remark that loads it already.
-      {"winini/02-subhankar-windows31.ini", "systemini/02-peymanx-msdos-tools.ini",
-       "autoexec/06-ovvladimir-dos622-cp866.bat", {13, 26}},
+      {"winini/02-subhankar-windows31.ini",
+       "systemini/02-peymanx-msdos-tools.ini",
+       "autoexec/06-ovvladimir-dos622-cp866.bat",
+       {13, 26}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.autoexecBat);

@@ -1,9 +1,9 @@
 // COPYDIALOG on the real SETUP.EXE under Wine: the six package files expanded
 // from the disk into their directories, the progress bar, the quit prompt with
 // the copying going on behind it, and where Setup looks for its files.
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>

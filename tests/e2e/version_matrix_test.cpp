@@ -29,12 +29,14 @@ struct WindowsVersion {
 
 // Windows 8.1 and later tell a program without a compatibility manifest, such
 // as SETUP.EXE, that they are Windows 8 (6.2); Wine does the same.
+// clang-format off
 constexpr WindowsVersion kVersions[] = {
     {"win95", 4,  0, VER_PLATFORM_WIN32_WINDOWS},
     {"win98", 4, 10, VER_PLATFORM_WIN32_WINDOWS},
     {"winxp", 5,  1, VER_PLATFORM_WIN32_NT},
     {"win10", 6,  2, VER_PLATFORM_WIN32_NT},
 };
+// clang-format on
 
 // Names the case in test lists by its setting rather than by its bytes.
 void PrintTo(const WindowsVersion& version, std::ostream* out) { *out << version.setting; }

@@ -42,11 +42,11 @@ constexpr size_t kHeaderSize = 3;
 constexpr char kCtrlZ = 26;
 
 // The rules as the user reads them, applied to whole lines of plain strings.
-const std::vector<std::string> kMousePrograms = {
-    "point32.exe", "mswheel.exe", "ipoint.exe", "pointer.exe", "mousemgr.exe", "em_exec.exe",
-    "logi_mwx.exe", "kmw_run.exe", "amoumain.exe", "syntpenh.exe", "apoint.exe"};
-const std::vector<std::string> kDosMouseDrivers = {
-    "mouse", "ctmouse", "ctms", "gmouse", "msmouse", "mscmouse", "imouse", "lmouse", "logimous", "amouse"};
+const std::vector<std::string> kMousePrograms = {"point32.exe",  "mswheel.exe",  "ipoint.exe",   "pointer.exe",
+                                                 "mousemgr.exe", "em_exec.exe",  "logi_mwx.exe", "kmw_run.exe",
+                                                 "amoumain.exe", "syntpenh.exe", "apoint.exe"};
+const std::vector<std::string> kDosMouseDrivers = {"mouse",    "ctmouse", "ctms",   "gmouse",   "msmouse",
+                                                   "mscmouse", "imouse",  "lmouse", "logimous", "amouse"};
 
 bool ContainsAny(const std::string& text, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
@@ -140,8 +140,8 @@ std::string ExpectedRewrite(const RuleModel& rule, const std::string& content) {
 // for line the input's line, alone or behind the prefix. Then the prefixes
 // against the rule's picks.
 void CheckRewritten(const RuleModel& rule, const std::string& content, const std::string& written) {
-  const std::string context = std::string(rule.name) + "\ncontent: " + Printable(content) +
-                              "\nwritten: " + Printable(written);
+  const std::string context =
+      std::string(rule.name) + "\ncontent: " + Printable(content) + "\nwritten: " + Printable(written);
   for (size_t i = 0; i < written.size(); ++i) {
     if (written[i] == '\n') Check(i > 0 && written[i - 1] == '\r', "every line end is written as CR LF", context);
   }
@@ -178,8 +178,8 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
 
   const std::string& startup = files.contents[rule.startupPath];
   const bool backupWhole = files.contents.count(rule.backupPath) != 0 && files.contents[rule.backupPath] == content;
-  const std::string detail = context + "\noutcome " + std::to_string(static_cast<int>(outcome)) +
-                             "\nstart-up file: " + Printable(startup);
+  const std::string detail =
+      context + "\noutcome " + std::to_string(static_cast<int>(outcome)) + "\nstart-up file: " + Printable(startup);
   if (!failureInjected) {
     Check(outcome == RewriteOutcome::kRewritten, "without a failure the file is rewritten", detail);
     Check(backupWhole, "the backup holds the content byte for byte", detail);

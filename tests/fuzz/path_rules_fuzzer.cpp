@@ -97,12 +97,18 @@ PathVerdict ExpectedVerdict(char drive, const std::string& typed) {
 
 const char* ExpectedMessage(PathVerdict verdict) {
   switch (verdict) {
-    case PathVerdict::kAccepted: return nullptr;
-    case PathVerdict::kInvalidDrive: return "Invalid Drive!";
-    case PathVerdict::kComponentTooLong: return "Invalid path!";
-    case PathVerdict::kForbiddenCharacter: return "Invalid Path!";
-    case PathVerdict::kEmpty: return "Invalid Path!";
-    case PathVerdict::kNoRoomForFiles: return "Invalid path!";
+    case PathVerdict::kAccepted:
+      return nullptr;
+    case PathVerdict::kInvalidDrive:
+      return "Invalid Drive!";
+    case PathVerdict::kComponentTooLong:
+      return "Invalid path!";
+    case PathVerdict::kForbiddenCharacter:
+      return "Invalid Path!";
+    case PathVerdict::kEmpty:
+      return "Invalid Path!";
+    case PathVerdict::kNoRoomForFiles:
+      return "Invalid path!";
   }
   return "?";
 }
@@ -136,8 +142,7 @@ void CheckAccepted(char drive, const std::string& typed, const char* pathText, c
   std::string installDir = installDirText;
   const std::string context = "text: " + Printable(typed) + "\ninstallDir: " + Printable(installDir);
   Check(pathTextString == rest, "pathText is the text without its leading backslashes", context);
-  Check(installDir == std::string(1, drive) + ":\\" + rest, "installDir is the drive, \":\\\" and the text",
-        context);
+  Check(installDir == std::string(1, drive) + ":\\" + rest, "installDir is the drive, \":\\\" and the text", context);
 
   // As the dialog ends: a final backslash, and the copy and the registry pass
   // append their names behind it.
@@ -215,8 +220,7 @@ void CheckFreeSpace(const uint8_t* bytes) {
   const uint32_t sectorsPerCluster = Word(bytes);
   const uint32_t freeClusters = Word(bytes + 4);
   const uint32_t bytesPerSector = Word(bytes + 8);
-  const unsigned __int128 product =
-      static_cast<unsigned __int128>(sectorsPerCluster) * freeClusters * bytesPerSector;
+  const unsigned __int128 product = static_cast<unsigned __int128>(sectorsPerCluster) * freeClusters * bytesPerSector;
   Check(vx::IsEnoughFreeSpace(sectorsPerCluster, freeClusters, bytesPerSector) == (product >= vx::kMinFreeBytes),
         "the free-space test agrees with the exact product",
         std::to_string(sectorsPerCluster) + " x " + std::to_string(freeClusters) + " x " +

@@ -68,6 +68,7 @@ struct NamedStep {
 };
 
 // The step number of each value the pass writes, per key.
+// clang-format off
 const NamedStep kSettingsSteps[] = {
     {"DoubleClickSpeed", 2}, {"SwapMouseButtons", 3}, {"assignButton", 4}, {"assignMiddle", 5},
     {"assignRight", 6},      {"Cur_color", 7},        {"Cur_point", 8},    {"Cur_size", 9},
@@ -76,12 +77,15 @@ const NamedStep kSettingsSteps[] = {
     {"ShowIcon", 18},        {"MouseSpeed", 19},      {"H sensitivity", 20}, {"V sensitivity", 21},
     {"First Run", 22},       {"Middle Enable", 22},
 };
+// clang-format on
 const NamedStep kRunSteps[] = {{"VP95", 23}};
 const NamedStep kVxdSteps[] = {{"StaticVxD", 25}};
+// clang-format off
 const NamedStep kClassSteps[] = {
     {"DevLoader", 27}, {"DriverDesc", 27}, {"InfPath", 27}, {"MouseDriver", 28},
     {"MouseType", 27}, {"InfSection", 27}, {"NoSetupUI", 27}, {"Ver", 27},
 };
+// clang-format on
 const NamedStep kRootSteps[] = {
     {"Class", 27}, {"Driver", 28}, {"Mfg", 29}, {"HardwareID", 29}, {"DeviceDesc", 27}, {"ConfigFlags", 27},
 };
@@ -196,8 +200,7 @@ void Apply(MemoryRegistry& registry, Scenario& scenario, const std::string& line
     PutNamed(registry, kRootMouse, rest, "DeviceDesc");
   } else if (word == "roots") {
     for (size_t n = 0; n < Count(rest) && n < kInstances; ++n) {
-      registry.PutText(kRootMouse + "\\" + FourDigits(static_cast<unsigned>(n)), "DeviceDesc",
-                       "Standard Serial Mouse");
+      registry.PutText(kRootMouse + "\\" + FourDigits(static_cast<unsigned>(n)), "DeviceDesc", "Standard Serial Mouse");
     }
   } else if (word == "pnp") {
     const std::string key = kEnumRoot + "\\*PNP0F" + rest;
@@ -291,8 +294,8 @@ void CheckStepAndStop(const MemoryRegistry& registry, size_t passStart, int resu
   }
   if (failed < ops.size()) {
     const RegOperation& op = ops[failed];
-    const std::string at = detail + "\nfirst failed call " + std::to_string(failed) + ": " +
-                           vxtest::RegOpName(op.op) + " " + op.path + " " + op.name;
+    const std::string at = detail + "\nfirst failed call " + std::to_string(failed) + ": " + vxtest::RegOpName(op.op) +
+                           " " + op.path + " " + op.name;
     Check(StepOf(op) > 0, "every create and write of the pass has a step number", at);
     Check(result == StepOf(op), "the result is the step number of the first failed write", at);
     const size_t after = ops.size() - failed - 1;
@@ -353,8 +356,8 @@ void CheckShortcut(const vxtest::RecordingShortcut& shortcut, int result, const 
 
 // With no call failed, the pass must have chosen the keys the scans find in
 // the registry as it stood when the pass began.
-void CheckChoices(const MemoryRegistry& registry, const MemoryRegistry& before, int result,
-                  const Scenario& scenario, const std::string& context) {
+void CheckChoices(const MemoryRegistry& registry, const MemoryRegistry& before, int result, const Scenario& scenario,
+                  const std::string& context) {
   if (result == 23) return;
   const std::string detail = context + "\nresult " + std::to_string(result);
   const std::string classKey = kMouseClass + "\\" + FourDigits(ExpectedClassInstance(before));
@@ -453,8 +456,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckShortcut(shortcut, result, scenario, context);
 
   const std::vector<RegOperation>& ops = registry.operations();
-  const bool anyInjected =
-      std::any_of(ops.begin(), ops.end(), [](const RegOperation& op) { return op.injected; });
+  const bool anyInjected = std::any_of(ops.begin(), ops.end(), [](const RegOperation& op) { return op.injected; });
   if (!anyInjected) {
     // The registry as the pass found it, built again, for the model of the scans.
     MemoryRegistry before;

@@ -28,6 +28,7 @@ TEST(BoundedText, CopyFitsExactlyOrIsRefusedWhole) {
     size_t capacity;
     bool fits;
   };
+  // clang-format off
   const Case cases[] = {
       {"",          1, true},
       {"a",         1, false},  // no room for the terminator
@@ -36,6 +37,7 @@ TEST(BoundedText, CopyFitsExactlyOrIsRefusedWhole) {
       {"c:\\vx95\\", 16, true},
       {"0123456789abcdef", 16, false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
     SCOPED_TRACE(c.capacity);
@@ -68,6 +70,7 @@ TEST(BoundedText, ContainsFindsAPatternAnywhereByteForByte) {
     const char* needle;
     bool found;
   };
+  // clang-format off
   const Case cases[] = {
       {"lh c:\\mouse\\ctmouse.exe", "ctmouse", true},
       {"ctmous",                   "ctmouse", false},
@@ -78,6 +81,7 @@ TEST(BoundedText, ContainsFindsAPatternAnywhereByteForByte) {
       {"anything",                 "",        true},
       {"aab",                      "ab",      true},   // a partial match restarts correctly
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.haystack);
     EXPECT_EQ(vx::ContainsText(c.haystack, c.needle), c.found) << c.needle;

@@ -72,6 +72,7 @@ TEST(TextReader, DeliversLinesAsATextModeReadInto255Bytes) {
     const char* name;
     std::string raw;
     std::vector<Piece> pieces;
+    // clang-format off
   } cases[] = {
       {"CR LF arrives as LF", "a\r\nbc\r\n", {{"a\n", true}, {"bc\n", true}}},
       {"LF alone", "a\nb\n", {{"a\n", true}, {"b\n", true}}},
@@ -96,6 +97,7 @@ TEST(TextReader, DeliversLinesAsATextModeReadInto255Bytes) {
       {"bytes above 127 and NUL pass unchanged", std::string("\xe9\xff\x00\x80z\r\n", 7),
        {{std::string("\xe9\xff\x00\x80z\n", 6), true}}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     for (size_t chunk : kReadChunks) {
       SCOPED_TRACE(std::string(c.name) + ", reads of " + std::to_string(chunk));
@@ -207,7 +209,9 @@ TEST(TextReader, RewindReadsTheSamePiecesAgain) {
 }
 
 TEST(TextReader, RewindAfterTheEndOfTextReadsToItAgain) {
-  const std::string raw = std::string(300, 'k') + "\x1a" "tail";
+  const std::string raw = std::string(300, 'k') +
+                          "\x1a"
+                          "tail";
   MemoryFiles files;
   files.contents["f"] = raw;
   vx::TextReader reader(files, files.OpenForRead("f"));

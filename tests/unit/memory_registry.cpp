@@ -42,8 +42,7 @@ bool SplitPath(const std::string& path, std::vector<std::string>* parts) {
 
 std::string Render(const RegValue& value) {
   const auto& b = value.bytes;
-  if (value.type == kRegSz && !b.empty() && b.back() == 0 &&
-      std::find(b.begin(), b.end() - 1, 0) == b.end() - 1) {
+  if (value.type == kRegSz && !b.empty() && b.back() == 0 && std::find(b.begin(), b.end() - 1, 0) == b.end() - 1) {
     return "REG_SZ \"" + std::string(b.begin(), b.end() - 1) + "\"";
   }
   // Anything but one well-formed text shows as bytes, so a missing or extra
@@ -61,15 +60,24 @@ std::string Render(const RegValue& value) {
 
 const char* RegOpName(RegOp op) {
   switch (op) {
-    case RegOp::kCreate: return "create";
-    case RegOp::kOpen: return "open";
-    case RegOp::kSetText: return "set-text";
-    case RegOp::kSetNone: return "set-none";
-    case RegOp::kReadText: return "read-text";
-    case RegOp::kEnumSubkey: return "enum-subkey";
-    case RegOp::kDeleteTree: return "delete-tree";
-    case RegOp::kFlush: return "flush";
-    case RegOp::kClose: return "close";
+    case RegOp::kCreate:
+      return "create";
+    case RegOp::kOpen:
+      return "open";
+    case RegOp::kSetText:
+      return "set-text";
+    case RegOp::kSetNone:
+      return "set-none";
+    case RegOp::kReadText:
+      return "read-text";
+    case RegOp::kEnumSubkey:
+      return "enum-subkey";
+    case RegOp::kDeleteTree:
+      return "delete-tree";
+    case RegOp::kFlush:
+      return "flush";
+    case RegOp::kClose:
+      return "close";
   }
   return "?";
 }
@@ -171,9 +179,7 @@ std::string MemoryRegistry::Dump(const std::string& path) const {
   return out;
 }
 
-void MemoryRegistry::FailAt(const std::vector<size_t>& schedule) {
-  failAt_.insert(schedule.begin(), schedule.end());
-}
+void MemoryRegistry::FailAt(const std::vector<size_t>& schedule) { failAt_.insert(schedule.begin(), schedule.end()); }
 
 void MemoryRegistry::FailWhere(RegOp op, const std::string& path, const std::string& name) {
   rules_.push_back(Rule{op, path, name});

@@ -132,10 +132,18 @@ TEST(PackageFilesTest, PathsAtTheLengthLimit) {
       ASSERT_EQ(length, root.size());
       CopyRoots roots = kTypicalRoots;
       switch (c.root) {
-        case Root::kSource: roots.sourceDir = root.c_str(); break;
-        case Root::kInstall: roots.installDir = root.c_str(); break;
-        case Root::kSystem: roots.systemDir = root.c_str(); break;
-        case Root::kWindows: roots.windowsDir = root.c_str(); break;
+        case Root::kSource:
+          roots.sourceDir = root.c_str();
+          break;
+        case Root::kInstall:
+          roots.installDir = root.c_str();
+          break;
+        case Root::kSystem:
+          roots.systemDir = root.c_str();
+          break;
+        case Root::kWindows:
+          roots.windowsDir = root.c_str();
+          break;
       }
 
       CopyPaths paths;

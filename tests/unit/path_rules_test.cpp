@@ -44,6 +44,7 @@ TEST(CustomPathTest, AcceptedPathsFormInstallDir) {
     const char* pathText;
     const char* installDir;
   };
+  // clang-format off
   const Case cases[] = {
       {'d', "tools\\bin",           "tools\\bin",       "d:\\tools\\bin"},
       {'c', "VX95",                 "VX95",             "c:\\VX95"},
@@ -56,6 +57,7 @@ TEST(CustomPathTest, AcceptedPathsFormInstallDir) {
       {'d', "abcdefgh\\12345678",   "abcdefgh\\12345678", "d:\\abcdefgh\\12345678"},
       {'d', "caf\xE9\\\x80\xFF",    "caf\xE9\\\x80\xFF", "d:\\caf\xE9\\\x80\xFF"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const CheckResult result = Check(c.drive, c.text);
@@ -71,6 +73,7 @@ TEST(CustomPathTest, RefusalsInTheOrderTheUserMeetsThem) {
     const char* text;
     PathVerdict verdict;
   };
+  // clang-format off
   const Case cases[] = {
       {'a',    "tools",          PathVerdict::kInvalidDrive},
       {'b',    "tools",          PathVerdict::kInvalidDrive},
@@ -89,6 +92,7 @@ TEST(CustomPathTest, RefusalsInTheOrderTheUserMeetsThem) {
       {'d',    "\\",             PathVerdict::kEmpty},
       {'d',    "\\\\\\",         PathVerdict::kEmpty},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(1, c.drive) + " " + c.text);
     const CheckResult result = Check(c.drive, c.text);
@@ -133,6 +137,7 @@ TEST(CustomPathTest, InstallDirLeavesRoomForTheLongestInstalledName) {
     std::string text;
     PathVerdict verdict;
   };
+  // clang-format off
   const Case cases[] = {
       {PathOfLength(244),              PathVerdict::kAccepted},
       {PathOfLength(245),              PathVerdict::kNoRoomForFiles},
@@ -141,6 +146,7 @@ TEST(CustomPathTest, InstallDirLeavesRoomForTheLongestInstalledName) {
       {PathOfLength(243) + "\\",       PathVerdict::kAccepted},
       {PathOfLength(244) + "\\",       PathVerdict::kNoRoomForFiles},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.size());
     const CheckResult result = Check('d', c.text);
@@ -157,6 +163,7 @@ TEST(CustomPathTest, MessagesOfEachRefusal) {
     PathVerdict verdict;
     const char* message;
   };
+  // clang-format off
   const Case cases[] = {
       {PathVerdict::kInvalidDrive,       "Invalid Drive!"},
       {PathVerdict::kComponentTooLong,   "Invalid path!"},
@@ -164,6 +171,7 @@ TEST(CustomPathTest, MessagesOfEachRefusal) {
       {PathVerdict::kEmpty,              "Invalid Path!"},
       {PathVerdict::kNoRoomForFiles,     "Invalid path!"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
     ASSERT_NE(VerdictMessage(c.verdict), nullptr);
@@ -178,6 +186,7 @@ TEST(DriveListTest, LetterComesFromTheThirdCharacter) {
     char letter;
     bool accepted;
   };
+  // clang-format off
   const Case cases[] = {
       {"[-a-]", 'a', false},
       {"[-b-]", 'b', false},
@@ -187,6 +196,7 @@ TEST(DriveListTest, LetterComesFromTheThirdCharacter) {
       {"[",     '\0', false},
       {"",      '\0', false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
     EXPECT_EQ(DriveLetterOfEntry(c.entry), c.letter);
@@ -204,6 +214,7 @@ TEST(FreeSpaceTest, AtLeast500000BytesInA64BitProduct) {
     uint32_t bytesPerSector;
     bool enough;
   };
+  // clang-format off
   const Case cases[] = {
       {1, 500000, 1, true},
       {1, 499999, 1, false},
@@ -223,6 +234,7 @@ TEST(FreeSpaceTest, AtLeast500000BytesInA64BitProduct) {
       {8, 0, 512, false},
       {8, 1000000, 0, false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.sectorsPerCluster << " x " << c.freeClusters << " x " << c.bytesPerSector);
     EXPECT_EQ(IsEnoughFreeSpace(c.sectorsPerCluster, c.freeClusters, c.bytesPerSector), c.enough);
@@ -242,6 +254,7 @@ TEST(DirectoryLevelsTest, OneLevelPerNonEmptyName) {
     std::string text;
     std::vector<std::string> levels;
   };
+  // clang-format off
   const Case cases[] = {
       {'d', "tools\\bin",          {"d:\\tools", "d:\\tools\\bin"}},
       {'d', "tools\\\\bin\\",      {"d:\\tools", "d:\\tools\\bin"}},
@@ -252,6 +265,7 @@ TEST(DirectoryLevelsTest, OneLevelPerNonEmptyName) {
       {'d', "\\\\\\",              {}},
       {'d', std::string(253, '\\') + "ab", {"d:\\a"}},  // the 255th character is not read
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(Levels(c.drive, c.text), c.levels);

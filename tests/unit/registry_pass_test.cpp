@@ -227,6 +227,7 @@ struct StepCase {
 
 // Each write of the pass on an empty registry, failed on its own, and the step
 // number the pass must then return.
+// clang-format off
 const StepCase kStepCases[] = {
     {RegOp::kCreate,  kSettings, "", 1},
     {RegOp::kSetText, kSettings, "DoubleClickSpeed", 2},
@@ -272,6 +273,7 @@ const StepCase kStepCases[] = {
     {RegOp::kSetText, kRoot0000, "DeviceDesc", 27},
     {RegOp::kSetNone, kRoot0000, "ConfigFlags", 27},
 };
+// clang-format on
 
 TEST(RegistryPass, EachFailingWriteReturnsItsStepAndStopsThePass) {
   MemoryRegistry clean;

@@ -45,6 +45,7 @@ struct ScanCase {
   int result;
 };
 
+// clang-format off
 const ScanCase kScanCases[] = {
     {"empty registry", [](MemoryRegistry&) {}, "0000", "0000", 0},
     {"only 0000 of another driver: taken over",
@@ -151,6 +152,7 @@ const ScanCase kScanCases[] = {
      },
      "0000", nullptr, 0},
 };
+// clang-format on
 
 size_t KeysWithValue(const MemoryRegistry& r, const std::string& parent, const std::string& name,
                      const std::string& text) {
@@ -289,9 +291,8 @@ TEST(DeletePnpMouseKeys, DeletesInOrderAndDoesNothingElse) {
     paths.push_back(op.path.substr(sizeof "Enum\\Root\\" - 1));
   }
   const std::vector<std::string> firstSeventeen = {
-      "*PNP0F00", "*PNP0F01", "*PNP0F02", "*PNP0F03", "*PNP0F04", "*PNP0F05",
-      "*PNP0F06", "*PNP0F07", "*PNP0F08", "*PNP0F09", "*PNP0F0A", "*PNP0F0B",
-      "*PNP0F0C", "*PNP0F0D", "*PNP0F0E", "*PNP0F0F", "*PNP0F10"};
+      "*PNP0F00", "*PNP0F01", "*PNP0F02", "*PNP0F03", "*PNP0F04", "*PNP0F05", "*PNP0F06", "*PNP0F07", "*PNP0F08",
+      "*PNP0F09", "*PNP0F0A", "*PNP0F0B", "*PNP0F0C", "*PNP0F0D", "*PNP0F0E", "*PNP0F0F", "*PNP0F10"};
   EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 17), firstSeventeen);
   EXPECT_EQ(paths.back(), "*PNP0F9F");
   for (const std::string& path : paths) EXPECT_EQ(path.compare(0, 6, "*PNP0F"), 0) << path;

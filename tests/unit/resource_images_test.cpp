@@ -20,8 +20,7 @@
 namespace {
 
 // The repository root, resolved by name: the test data folder need not exist.
-const std::filesystem::path kRepo =
-    (std::filesystem::path(VX_TEST_DATA_DIR) / ".." / "..").lexically_normal();
+const std::filesystem::path kRepo = (std::filesystem::path(VX_TEST_DATA_DIR) / ".." / "..").lexically_normal();
 const std::string kImagesDir = (kRepo / "src/resources/images/").string();
 const std::string kGenerator = (kRepo / "tools/make_images.py").string();
 
@@ -43,14 +42,11 @@ Bytes ReadBytes(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-uint32_t U16(const Bytes& b, size_t at) {
-  return at + 2 <= b.size() ? uint32_t(b[at] | b[at + 1] << 8) : 0xFFFFFFFFu;
-}
+uint32_t U16(const Bytes& b, size_t at) { return at + 2 <= b.size() ? uint32_t(b[at] | b[at + 1] << 8) : 0xFFFFFFFFu; }
 
 uint32_t U32(const Bytes& b, size_t at) {
   return at + 4 <= b.size()
-             ? uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-                   uint32_t(b[at + 3]) << 24
+             ? uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24
              : 0xFFFFFFFFu;
 }
 
@@ -61,9 +57,9 @@ struct Dib {
   uint32_t headerSize = 0, width = 0, height = 0, planes = 0, bitCount = 0;
   uint32_t compression = 0, sizeImage = 0, colorsUsed = 0;
   std::vector<Rgb> palette;
-  uint32_t rows = 0;               // rows of the colour image
-  std::vector<uint8_t> index;      // palette index per pixel, top row first
-  std::vector<uint8_t> clear;      // AND-mask bit per pixel (1 = see-through)
+  uint32_t rows = 0;           // rows of the colour image
+  std::vector<uint8_t> index;  // palette index per pixel, top row first
+  std::vector<uint8_t> clear;  // AND-mask bit per pixel (1 = see-through)
 
   uint8_t At(uint32_t x, uint32_t y) const { return index[y * width + x]; }
   bool Clear(uint32_t x, uint32_t y) const { return clear[y * width + x] != 0; }
@@ -100,9 +96,8 @@ Dib ParseDib(const Bytes& b, size_t at, uint32_t rows, bool withMask) {
   for (uint32_t y = 0; y < rows; ++y) {
     const size_t row = p + size_t(rows - 1 - y) * stride;
     for (uint32_t x = 0; x < d.width; ++x) {
-      d.index[y * d.width + x] =
-          d.bitCount == 4 ? uint8_t(x % 2 == 0 ? b[row + x / 2] >> 4 : b[row + x / 2] & 0x0F)
-                          : uint8_t(b[row + x / 8] >> (7 - x % 8) & 1);
+      d.index[y * d.width + x] = d.bitCount == 4 ? uint8_t(x % 2 == 0 ? b[row + x / 2] >> 4 : b[row + x / 2] & 0x0F)
+                                                 : uint8_t(b[row + x / 8] >> (7 - x % 8) & 1);
     }
   }
   if (withMask) {
@@ -116,9 +111,7 @@ Dib ParseDib(const Bytes& b, size_t at, uint32_t rows, bool withMask) {
   return d;
 }
 
-size_t DistinctColours(const Dib& d) {
-  return std::set<uint8_t>(d.index.begin(), d.index.end()).size();
-}
+size_t DistinctColours(const Dib& d) { return std::set<uint8_t>(d.index.begin(), d.index.end()).size(); }
 
 void ExpectStandardPalette(const Dib& d) {
   ASSERT_EQ(d.palette.size(), 16u);
@@ -210,11 +203,13 @@ struct FaceFile {
   int resourceId;
   const char* file;
 };
+// clang-format off
 const FaceFile kFaces[] = {
     {IDI_EXPRESS_RAISED, "express_raised.ico"},   {IDI_EXPRESS_PRESSED, "express_pressed.ico"},
     {IDI_CUSTOM_PRESSED, "custom_pressed.ico"},   {IDI_CUSTOM_RAISED, "custom_raised.ico"},
     {IDI_CUSTOM_FOCUS, "custom_focus.ico"},       {IDI_EXPRESS_FOCUS, "express_focus.ico"},
 };
+// clang-format on
 
 // ICONDIR + one ICONDIRENTRY, then the image at the entry's offset.
 constexpr size_t kDirectorySize = 6 + 16;
@@ -327,8 +322,7 @@ TEST(ButtonFaceIcons, RaisedPressedAndFocusFacesShowTheirState) {
       for (uint32_t x = 0; x < kIconSize; ++x) {
         if (focus.At(x, y) == raised.At(x, y)) continue;
         SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
-        const bool onRing = (x == 3 || y == 3 || x == 28 || y == 28) && x >= 3 && y >= 3 &&
-                            x <= 28 && y <= 28;
+        const bool onRing = (x == 3 || y == 3 || x == 28 || y == 28) && x >= 3 && y >= 3 && x <= 28 && y <= 28;
         EXPECT_TRUE(onRing);
         EXPECT_EQ(focus.At(x, y), kBlack);
         ++dots;
@@ -419,9 +413,8 @@ TEST(ImageGenerator, RegeneratesTheCheckedInFilesByteForByte) {
   const std::string out = pattern;
   const std::string command = python + " '" + kGenerator + "' --out '" + out + "'";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  const char* const files[] = {"splash.bmp",          "express_raised.ico", "express_pressed.ico",
-                               "custom_pressed.ico",  "custom_raised.ico",  "custom_focus.ico",
-                               "express_focus.ico",   "hourglass.cur"};
+  const char* const files[] = {"splash.bmp",        "express_raised.ico", "express_pressed.ico", "custom_pressed.ico",
+                               "custom_raised.ico", "custom_focus.ico",   "express_focus.ico",   "hourglass.cur"};
   for (const char* file : files) {
     SCOPED_TRACE(file);
     const Bytes made = ReadBytes(out + "/" + file);

@@ -160,9 +160,7 @@ void FakeStartupSystem::WriteProfileEntry(const char* section, const char* key, 
   calls.push_back(std::string("profile ") + fileName + " [" + section + "] " + key + "=" + value);
 }
 
-void FakeStartupSystem::FlushProfileCache(const char* fileName) {
-  calls.push_back(std::string("flush ") + fileName);
-}
+void FakeStartupSystem::FlushProfileCache(const char* fileName) { calls.push_back(std::string("flush ") + fileName); }
 
 std::string ReadHostFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -163,7 +163,9 @@ TEST(UpdateStartupFiles, ASecondRunBacksUpTheFirstRunsResult) {
 
 TEST(UpdateStartupFiles, TheBackupKeepsWhatFollowsACtrlZ) {
   MemoryFiles files = StartupFilesIn("C:\\WINDOWS");
-  const std::string withTail = kAutoexec + "\x1a" "garbage mouse\r\n";
+  const std::string withTail = kAutoexec +
+                               "\x1a"
+                               "garbage mouse\r\n";
   files.contents["c:\\autoexec.bat"] = withTail;
   FakeStartupSystem system(files, "C:\\WINDOWS");
   vx::UpdateStartupFiles(files, system);
@@ -282,8 +284,8 @@ TEST(UpdateStartupFilesOnRealFiles, RewritesEveryFixtureKeepingItsTextAndAnExact
     EXPECT_EQ(vxtest::ReadHostFile(files.HostPath(windows + "\\system.ini")), originals[1]);
     ExpectSameTextApartFromPrefixes(originals[0], vxtest::ReadHostFile(files.HostPath(windows + "\\win.ini")), ";",
                                     vx::MouseProgramNames);
-    remarks += ExpectSameTextApartFromPrefixes(
-        originals[2], vxtest::ReadHostFile(files.HostPath("c:\\autoexec.bat")), "rem ", vx::DosMouseDriverNames);
+    remarks += ExpectSameTextApartFromPrefixes(originals[2], vxtest::ReadHostFile(files.HostPath("c:\\autoexec.bat")),
+                                               "rem ", vx::DosMouseDriverNames);
   }
   // The autoexec.bat fixtures load CuteMouse, GMOUSE and MOUSE.COM.
   EXPECT_GT(remarks, 10);

@@ -17,8 +17,7 @@ using vxtest::FakeStartupSystem;
 using vxtest::FileOp;
 using vxtest::MemoryFiles;
 
-const std::string kAutoexec =
-    "@ECHO OFF\r\nSET MOUSE=C:\\MOUSE\r\nLH C:\\MOUSE\\MOUSE.COM\r\nPROMPT $P$G\r\n";
+const std::string kAutoexec = "@ECHO OFF\r\nSET MOUSE=C:\\MOUSE\r\nLH C:\\MOUSE\\MOUSE.COM\r\nPROMPT $P$G\r\n";
 const std::string kAutoexecRewritten =
     "@ECHO OFF\r\nrem SET MOUSE=C:\\MOUSE\r\nrem LH C:\\MOUSE\\MOUSE.COM\r\nPROMPT $P$G\r\n";
 
@@ -85,8 +84,8 @@ TEST(RewriteFromBackup, NoSingleFailureLeavesTheFileShortOrDifferent) {
       files.failFromThenOn = fromThenOn;
       bool originalAlwaysKept = true;
       files.afterEachOperation = [&] {
-        originalAlwaysKept = originalAlwaysKept &&
-                             (files.contents["auto"] == original || files.contents["backup"] == original);
+        originalAlwaysKept =
+            originalAlwaysKept && (files.contents["auto"] == original || files.contents["backup"] == original);
       };
       const RewriteOutcome outcome = RewriteAutoexec(files);
       EXPECT_TRUE(originalAlwaysKept);
@@ -195,8 +194,8 @@ TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
       bool originalsKept = true;
       files.afterEachOperation = [&] {
         for (const StartupFile& f : startupFiles) {
-          originalsKept = originalsKept &&
-                          (files.contents[f.path] == *f.original || files.contents[f.backup] == *f.original);
+          originalsKept =
+              originalsKept && (files.contents[f.path] == *f.original || files.contents[f.backup] == *f.original);
         }
       };
       FakeStartupSystem system(files, "C:\\WINDOWS");

@@ -39,6 +39,7 @@ std::string Upper(std::string text) {
 const std::string k250(250, '-');
 
 TEST(WinIniRule, CommentsOutMouseProgramsInWindowsSectionsOnly) {
+  // clang-format off
   const Case cases[] = {
       {"header in mixed case, program in capitals with a path",
        "[boot]\r\nshell=C:\\VP\\POINT32.EXE\r\n[Windows]\r\nload=C:\\MOUSE\\POINT32.EXE nc.exe\r\nrun=\r\n"
@@ -71,6 +72,7 @@ TEST(WinIniRule, CommentsOutMouseProgramsInWindowsSectionsOnly) {
        "[windows]\r\nload=C:\\\xc9T\xc9\\POINT32.EXE\r\nrun=POINT32.EX\xc9\r\n",
        "[windows]\r\n;load=C:\\\xc9T\xc9\\POINT32.EXE\r\nrun=POINT32.EX\xc9\r\n"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Rewrite<vx::WinIniRule>(c.original), c.rewritten);
@@ -96,8 +98,7 @@ TEST(WinIniRule, TreatsLongLinesAsOneLine) {
   const Case cases[] = {
       {"254 characters, program at the end", "[windows]\r\nload=" + x254.substr(16) + "point32.exe\r\n",
        "[windows]\r\n;load=" + x254.substr(16) + "point32.exe\r\n"},
-      {"255 characters, program only in the second piece",
-       "[windows]\r\nload=" + x254 + "point32.exe\r\nrun=\r\n",
+      {"255 characters, program only in the second piece", "[windows]\r\nload=" + x254 + "point32.exe\r\nrun=\r\n",
        "[windows]\r\n;load=" + x254 + "point32.exe\r\nrun=\r\n"},
       {"600 characters, program straddling the 254th character", "[windows]\r\nrun=" + straddling + "\r\n",
        "[windows]\r\n;run=" + straddling + "\r\n"},
@@ -119,6 +120,7 @@ TEST(WinIniRule, TreatsLongLinesAsOneLine) {
 }
 
 TEST(AutoexecRule, TurnsDriverLinesIntoRemarks) {
+  // clang-format off
   const Case cases[] = {
       {"a driver from C:\\MOUSE in capitals", "C:\\MOUSE\\MOUSE.COM /Q\r\n", "rem C:\\MOUSE\\MOUSE.COM /Q\r\n"},
       {"REM in capitals", "REM C:\\MOUSE\\MOUSE.COM\r\n", "REM C:\\MOUSE\\MOUSE.COM\r\n"},
@@ -143,6 +145,7 @@ TEST(AutoexecRule, TurnsDriverLinesIntoRemarks) {
       {"a second run leaves the remarks as they are", "rem C:\\MOUSE\\MOUSE.COM\r\n",
        "rem C:\\MOUSE\\MOUSE.COM\r\n"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Rewrite<vx::AutoexecRule>(c.original), c.rewritten);
@@ -160,6 +163,7 @@ TEST(AutoexecRule, MatchesEveryDriverOfItsTableInAnyCase) {
 TEST(AutoexecRule, TreatsLongLinesAsOneLine) {
   const std::string spaces300(300, ' ');
   const std::string x600(600, 'x');
+  // clang-format off
   const Case cases[] = {
       {"rem after 300 leading spaces", spaces300 + "rem mouse\r\n", spaces300 + "rem mouse\r\n"},
       {"a driver only after the 254th character", "echo " + x600 + " mouse\r\n",
@@ -170,6 +174,7 @@ TEST(AutoexecRule, TreatsLongLinesAsOneLine) {
        k250 + "set path=c:\\mouse\r\n"},
       {"a first word longer than a piece", x600 + "rem mouse\r\n", "rem " + x600 + "rem mouse\r\n"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Rewrite<vx::AutoexecRule>(c.original), c.rewritten);

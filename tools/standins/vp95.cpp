@@ -48,8 +48,8 @@ int RunStandIn(HINSTANCE instance) {
   windowClass.lpszClassName = kClassName;
   if (RegisterClassA(&windowClass) == 0) return 1;
 
-  HWND window = CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360,
-                                140, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 140,
+                                nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

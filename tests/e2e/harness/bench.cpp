@@ -45,8 +45,7 @@ std::string WindowText(HWND window) {
   char text[1024] = "";
   // WM_GETTEXT rather than GetWindowText, which does not read the text of another
   // process's controls.
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                      nullptr);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
   return text;
 }
 

@@ -18,6 +18,7 @@ struct PackageRow {
   Where where;
 };
 
+// clang-format off
 const PackageRow kPackage[] = {
     {"vp95.ex_",    "vp95.exe",    Where::kInstallDir},
     {"vpicon.ex_",  "vpicon.exe",  Where::kInstallDir},
@@ -26,13 +27,18 @@ const PackageRow kPackage[] = {
     {"vxmouse.inf", "vxmouse.inf", Where::kInfDir},
     {"vxmouse.hlp", "vxmouse.hlp", Where::kWindowsDir},
 };
+// clang-format on
 
 std::string Folder(Where where, const std::string& installDir) {
   switch (where) {
-    case Where::kInstallDir: return installDir;
-    case Where::kSystemDir: return SystemDir() + "\\";
-    case Where::kInfDir: return WindowsDir() + "\\inf\\";
-    case Where::kWindowsDir: break;
+    case Where::kInstallDir:
+      return installDir;
+    case Where::kSystemDir:
+      return SystemDir() + "\\";
+    case Where::kInfDir:
+      return WindowsDir() + "\\inf\\";
+    case Where::kWindowsDir:
+      break;
   }
   return WindowsDir() + "\\";
 }
@@ -159,8 +165,8 @@ bool SelectDrive(HWND options, char letter) {
 }
 
 void SetItemText(HWND dialog, int id, const std::string& text) {
-  SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                      SMTO_ABORTIFHUNG, 5000, nullptr);
+  SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
 }
 
 bool ChooseCustom(HWND options) {

@@ -48,8 +48,7 @@ bool WaitForFiles(const std::vector<InstalledFile>& files, DWORD timeoutMs = kWa
 
 // Puts a copy of the installation disk into `folder` (created), the program as
 // `programName`, leaving out the disk files named in `omit`.
-bool CopyDisk(const std::string& folder, const std::string& programName,
-              const std::vector<std::string>& omit = {});
+bool CopyDisk(const std::string& folder, const std::string& programName, const std::vector<std::string>& omit = {});
 
 // The drive list's entries in order, its selected index (LB_ERR for none), and
 // selecting one.

@@ -75,12 +75,14 @@ struct IconCandidate {
   StockIcon icon;
   LPCSTR id;
 };
+// clang-format off
 const IconCandidate kStockIcons[] = {
     {StockIcon::Hand,        IDI_HAND},
     {StockIcon::Question,    IDI_QUESTION},
     {StockIcon::Exclamation, IDI_EXCLAMATION},
     {StockIcon::Asterisk,    IDI_ASTERISK},
 };
+// clang-format on
 
 // Which stock icon the icon control of a message box shows, by comparing its
 // pixels on the screen with each stock icon drawn here over the same background.
@@ -127,12 +129,18 @@ BOOL CALLBACK ReadBoxChild(HWND child, LPARAM param) {
 
 const char* IconName(StockIcon icon) {
   switch (icon) {
-    case StockIcon::None: return "none";
-    case StockIcon::Hand: return "stop";
-    case StockIcon::Question: return "question";
-    case StockIcon::Exclamation: return "warning";
-    case StockIcon::Asterisk: return "information";
-    case StockIcon::Unknown: break;
+    case StockIcon::None:
+      return "none";
+    case StockIcon::Hand:
+      return "stop";
+    case StockIcon::Question:
+      return "question";
+    case StockIcon::Exclamation:
+      return "warning";
+    case StockIcon::Asterisk:
+      return "information";
+    case StockIcon::Unknown:
+      break;
   }
   return "unknown";
 }

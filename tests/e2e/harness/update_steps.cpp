@@ -31,8 +31,8 @@ bool SetValue(const std::string& path, const std::string& name, DWORD type, cons
 
 bool CreateVolatileKey(const std::string& path) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;
@@ -55,8 +55,7 @@ std::map<std::string, RegValue> AllValues(const std::string& path) {
 std::string UnixPath(const std::string& windowsPath) {
   // Wine's own export; Windows has no such function.
   using ToUnix = char*(CDECL*)(LPCWSTR);
-  const auto toUnix =
-      reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+  const auto toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
   if (toUnix == nullptr) return "";
   WCHAR wide[MAX_PATH];
   if (MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH) == 0) return "";
@@ -97,14 +96,13 @@ UnixRun RunUnixProgram(const std::vector<std::string>& argv, DWORD timeoutMs) {
   // Written beside the result and renamed when complete, so that the file
   // appears only once the program has ended.
   const std::string partial = ShellQuoted(unixOutput + ".part");
-  const std::string script = command + ">" + partial + " 2>&1; echo exit $? >>" + partial + "; mv " + partial +
-                             " " + ShellQuoted(unixOutput);
+  const std::string script =
+      command + ">" + partial + " 2>&1; echo exit $? >>" + partial + "; mv " + partial + " " + ShellQuoted(unixOutput);
   std::string commandLine = "/bin/sh -c \"" + script + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return run;
   // A Linux process gets no Windows handles; close whatever came back.
   if (info.hThread != nullptr) CloseHandle(info.hThread);
