@@ -49,7 +49,7 @@ HWND WaitForSuccess(DWORD pid, DWORD timeoutMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const int runs = argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 7;
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) {
     e2e::ResetSystem();
@@ -80,11 +80,12 @@ int main(int argc, char** argv) {
   std::printf("| express installation | %zu | %.0f | %.0f | %.0f | %.0f | %.0f |\n", times.size(), median,
               times.front(), times.back(), kTimersMs, median - kTimersMs);
   const double over = median - kTimersMs - kTargetOverTimersMs;
-  if (over <= 0)
+  if (over <= 0) {
     std::printf("\ntarget: within %.0f ms of the timers' %.0f ms: met (%.0f ms to spare)\n", kTargetOverTimersMs,
                 kTimersMs, -over);
-  else
+  } else {
     std::printf("\ntarget: within %.0f ms of the timers' %.0f ms: MISSED by %.0f ms\n", kTargetOverTimersMs, kTimersMs,
                 over);
+  }
   return 0;
 }

@@ -76,7 +76,7 @@ class NoShortcut final : public vx::ShortcutMaker {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+  const int passes = argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 20;
   std::printf(
       "| registry | calls per pass | of them: open | read | enum | create | write | delete | close | "
       "flush | result | median ms per pass |\n");
@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
       MemoryRegistry registry;
       scenario.arrange(registry);
       NoShortcut shortcut;
-      timespec start;
-      timespec end;
+      timespec start{};
+      timespec end{};
       clock_gettime(CLOCK_MONOTONIC, &start);
       vx::DeletePnpMouseKeys(registry);
       result = vx::WriteRegistryEntries(registry, "c:\\vx95\\", shortcut);

@@ -49,10 +49,12 @@ constexpr Scenario kScenarios[] = {
 // The registry as the scenario has it, with nothing of an earlier pass left.
 bool Arrange(const Scenario& scenario) {
   e2e::ResetSystem();
-  for (unsigned n = 0; n < scenario.classKeys; ++n)
+  for (unsigned n = 0; n < scenario.classKeys; ++n) {
     if (!e2e::SetText(kMouseClass + FourDigits(n), "MouseDriver", "*serial")) return false;
-  for (unsigned n = 0; n < scenario.rootDevices; ++n)
+  }
+  for (unsigned n = 0; n < scenario.rootDevices; ++n) {
     if (!e2e::SetText(kRootMouse + FourDigits(n), "DeviceDesc", "Standard Serial Mouse")) return false;
+  }
   return true;
 }
 
@@ -143,7 +145,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const int passes = argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 7;
   std::printf(
       "| registry (under Wine, median of %d passes) | result | registry calls | their ms | ms per call | "
       "shortcut ms | whole pass ms | fastest | slowest |\n",
@@ -181,12 +183,13 @@ int main(int argc, char** argv) {
     if (result != 0) return 1;
     if (scenario.classKeys == 1000) {
       const double whole = Median(wholeMs);
-      if (whole < kTargetMs)
+      if (whole < kTargetMs) {
         std::printf("\ntarget: the pass with 1000 class keys under %.0f ms under Wine: met (%.1f ms)\n", kTargetMs,
                     whole);
-      else
+      } else {
         std::printf("\ntarget: the pass with 1000 class keys under %.0f ms under Wine: MISSED by %.1f ms\n", kTargetMs,
                     whole - kTargetMs);
+      }
     }
   }
   e2e::ResetSystem();

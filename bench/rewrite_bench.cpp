@@ -192,10 +192,11 @@ ChildRun RunChild(const std::vector<std::string>& command, const std::string& ou
   std::vector<std::string> argv = {"/usr/bin/time", "-f", "%M", "-o", peakPath};
   argv.insert(argv.end(), command.begin(), command.end());
   std::vector<char*> args;
+  args.reserve(argv.size());
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
-  timespec start;
-  timespec end;
+  timespec start{};
+  timespec end{};
   clock_gettime(CLOCK_MONOTONIC, &start);
   const pid_t child = fork();
   if (child == 0) {
@@ -209,7 +210,7 @@ ChildRun RunChild(const std::vector<std::string>& command, const std::string& ou
     _exit(127);
   }
   int status = 0;
-  rusage usage;
+  rusage usage{};
   wait4(child, &status, 0, &usage);
   clock_gettime(CLOCK_MONOTONIC, &end);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Die(command[0] + " failed");

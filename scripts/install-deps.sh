@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils x11-apps imagemagick
   mscompress mtools liblnk-utils
   clang libclang-rt-14-dev time
+  clang-format clang-tidy clang-tools
 )
 
 missing=()

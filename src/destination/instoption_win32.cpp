@@ -54,7 +54,7 @@ void DrawButtonFace(const DRAWITEMSTRUCT& item) {
 void DrawPressedFace(HWND dialog, UINT control) {
   for (const ButtonFaces& faces : kButtonFaces) {
     if (faces.control != control) continue;
-    const HWND button = GetDlgItem(dialog, control);
+    const HWND button = GetDlgItem(dialog, static_cast<int>(control));
     const HDC dc = GetDC(button);
     DrawFace(dc, faces.pressedIcon);
     ReleaseDC(button, dc);

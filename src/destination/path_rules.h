@@ -88,8 +88,8 @@ class DirectoryLevels {
   const char* Path() const { return path_; }
 
  private:
-  char text_[kPathTextCapacity];
-  char path_[kPathCapacity];
+  char text_[kPathTextCapacity] = {};
+  char path_[kPathCapacity] = {};
   size_t textPosition_;
   size_t pathLength_;
 };

@@ -149,7 +149,7 @@ bool WriteValue(Registry& registry, RegistryKey key, const ValueRow& row, const 
 template <size_t RowCount>
 int WriteKey(Registry& registry, const char* path, int createStep, const ValueRow (&rows)[RowCount],
              const char* passedText) {
-  RegistryKey key;
+  RegistryKey key = 0;
   if (!registry.CreateKey(path, &key)) return createStep;
   for (const ValueRow& row : rows) {
     if (!WriteValue(registry, key, row, passedText)) {
@@ -177,7 +177,7 @@ bool ValueContains(Registry& registry, RegistryKey key, const char* name, const 
 // the first number that does not open ends the search.
 bool FindEarlierClassKey(Registry& registry, unsigned* classInstance) {
   for (unsigned number = 0; number < kInstanceCount; ++number) {
-    RegistryKey key;
+    RegistryKey key = 0;
     if (!OpenInstance(registry, kClassInstancePrefix, number, &key)) return false;
     const bool ours = ValueContains<kMouseDriverCapacity>(registry, key, "MouseDriver", "vxmouse.vxd");
     registry.Close(key);
@@ -197,7 +197,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // first being ignored, so "X012" counts as 12.
 unsigned HighestClassInstance(Registry& registry) {
   unsigned highest = 0;
-  RegistryKey key;
+  RegistryKey key = 0;
   if (!registry.OpenKey(kMouseClassKey, &key)) return highest;
   char name[kSubkeyNameCapacity];
   for (uint32_t index = 0; registry.EnumSubkey(key, index, name, sizeof name); ++index) {
@@ -214,7 +214,7 @@ unsigned HighestClassInstance(Registry& registry) {
 // word in its description: the driver is then already a registered device.
 bool BrandDeviceRegistered(Registry& registry) {
   for (unsigned number = 0; number < kInstanceCount; ++number) {
-    RegistryKey key;
+    RegistryKey key = 0;
     if (!OpenInstance(registry, kRootDevicePrefix, number, &key)) return false;
     if (ValueContains<kDeviceDescCapacity>(registry, key, "DeviceDesc", "tarvik")) {
       registry.Flush(key);
@@ -229,7 +229,7 @@ bool BrandDeviceRegistered(Registry& registry) {
 // The lowest root mouse device number not in use; false when all 1000 are.
 bool FindFreeRootDevice(Registry& registry, unsigned* rootDevice) {
   for (unsigned number = 0; number < kInstanceCount; ++number) {
-    RegistryKey key;
+    RegistryKey key = 0;
     if (!OpenInstance(registry, kRootDevicePrefix, number, &key)) {
       *rootDevice = number;
       return true;

@@ -25,7 +25,7 @@ RegistryKey ToKey(HKEY key) { return reinterpret_cast<RegistryKey>(key); }
 // refuses a key that has subkeys, so the subkeys go first. RegDeleteTreeA and
 // SHDeleteKeyA would do this, but Windows 95 has neither.
 bool DeleteSubtree(HKEY parent, const char* name, int depth) {
-  HKEY key;
+  HKEY key = nullptr;
   if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
   if (depth < kMaxDeleteDepth) {
     char child[kKeyNameCapacity];
@@ -48,8 +48,8 @@ class DesktopShortcut final : public ShortcutMaker {
 }  // namespace
 
 bool Win32Registry::CreateKey(const char* path, RegistryKey* key) {
-  HKEY handle;
-  DWORD disposition;
+  HKEY handle = nullptr;
+  DWORD disposition = 0;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle,
                       &disposition) != ERROR_SUCCESS) {
     return false;
@@ -59,7 +59,7 @@ bool Win32Registry::CreateKey(const char* path, RegistryKey* key) {
 }
 
 bool Win32Registry::OpenKey(const char* path, RegistryKey* key) {
-  HKEY handle;
+  HKEY handle = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return false;
   *key = ToKey(handle);
   return true;

@@ -76,28 +76,27 @@ LRESULT CALLBACK BackdropWndProc(HWND window, UINT message, WPARAM wParam, LPARA
 }  // namespace vx
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  using namespace vx;
   // Before any dialog creates the progress bar of the copy dialog.
   InitCommonControls();
 
   WNDCLASSA windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = BackdropWndProc;
+  windowClass.lpfnWndProc = vx::BackdropWndProc;
   windowClass.hInstance = instance;
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  windowClass.lpszClassName = kClassName;
+  windowClass.lpszClassName = vx::kClassName;
   if (RegisterClassA(&windowClass) == 0) return 0;
-  appInstance = instance;
+  vx::appInstance = instance;
 
   // Halves truncate toward zero, so the outer rectangle is centred on the
   // full-screen point whatever the parity of the screen size.
-  const int x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - kWidth / 2;
-  const int y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 - kHeight / 2;
-  backdropWindow =
-      CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPED, x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
-  if (backdropWindow == nullptr) return 0;
-  ShowWindow(backdropWindow, SW_SHOW);
-  UpdateWindow(backdropWindow);
+  const int x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - vx::kWidth / 2;
+  const int y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 - vx::kHeight / 2;
+  vx::backdropWindow = CreateWindowExA(0, vx::kClassName, vx::kTitle, WS_OVERLAPPED, x, y, vx::kWidth, vx::kHeight,
+                                       nullptr, nullptr, instance, nullptr);
+  if (vx::backdropWindow == nullptr) return 0;
+  ShowWindow(vx::backdropWindow, SW_SHOW);
+  UpdateWindow(vx::backdropWindow);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

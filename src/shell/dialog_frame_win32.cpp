@@ -30,8 +30,9 @@ INT_PTR HandleDialogColor(UINT message, HDC dc) {
 
 void ConfirmQuit(HWND dialog) {
   // No default-button flag: Yes is the default, so Enter on the prompt quits.
-  if (MessageBoxA(dialog, "Setup is not completed yet \r exit anyway?", "Quit?", MB_YESNO | MB_ICONQUESTION) == IDYES)
+  if (MessageBoxA(dialog, "Setup is not completed yet \r exit anyway?", "Quit?", MB_YESNO | MB_ICONQUESTION) == IDYES) {
     EndDialog(dialog, 0);
+  }
 }
 
 }  // namespace vx

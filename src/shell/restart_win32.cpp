@@ -27,8 +27,9 @@ void EnableShutdownPrivilege() {
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  if (lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+  if (lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
     adjust(token, FALSE, &privileges, 0, nullptr, nullptr);
+  }
   CloseHandle(token);
 }
 

@@ -48,7 +48,8 @@ int memcmp(const void* a, const void* b, size_t count) {
 // Called if a pure virtual function is ever reached through a half-built object;
 // the registry and file interfaces are abstract. It cannot happen in a correct
 // program, so it ends the process rather than return into garbage.
-void __cxa_pure_virtual() { ExitProcess(3); }
+// The name is the C++ ABI's, reserved for the implementation that this file is.
+void __cxa_pure_virtual() { ExitProcess(3); }  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 // The entry point the linker is told about. WinMain uses only the instance, so
 // the command line and show command are passed as they come.

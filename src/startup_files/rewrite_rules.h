@@ -59,8 +59,6 @@ constexpr size_t kLongestPattern = 16;
 // Searches a line that arrives in pieces for up to 32 fixed patterns at once.
 class PatternFinder {
  public:
-  PatternFinder();
-
   // Adds a pattern (at most kLongestPattern bytes, kept by pointer) and returns
   // its bit in Found(); 0 when the finder is full.
   uint32_t Add(const char* pattern);
@@ -81,13 +79,13 @@ class PatternFinder {
   static constexpr size_t kCarry = kLongestPattern - 1;
   static constexpr size_t kChunk = 256;
 
-  const char* patterns_[kMaxPatterns];
-  size_t lengths_[kMaxPatterns];
+  const char* patterns_[kMaxPatterns]{};
+  size_t lengths_[kMaxPatterns]{};
   size_t count_ = 0;
   // For each byte value, the patterns that begin with it.
-  uint32_t startingWith_[256];
+  uint32_t startingWith_[256]{};
   uint32_t found_ = 0;
-  char carry_[kCarry];
+  char carry_[kCarry]{};
   size_t carryLength_ = 0;
 };
 

@@ -27,11 +27,11 @@ constexpr char kCtrlZ = 26;
 
 struct LinePiece {
   // Characters in the piece. 0 only once the text has ended.
-  size_t length;
+  size_t length = 0;
   // True when the piece ends its line: it ends with an LF, or the text ends
   // after it. A piece that does not end its line holds exactly
   // kLinePieceLength characters.
-  bool endsLine;
+  bool endsLine = false;
 };
 
 class TextReader {
@@ -74,7 +74,7 @@ class TextReader {
   bool endOfFile_ = false;    // the file has no bytes after block_[end_ - 1]
   bool endOfText_ = false;    // a Ctrl-Z was taken, or the file ended
   bool failed_ = false;
-  char block_[kFileBlockSize];
+  char block_[kFileBlockSize] = {};
 };
 
 class TextWriter {
@@ -101,7 +101,7 @@ class TextWriter {
   FileHandle file_;
   size_t used_ = 0;
   bool failed_ = false;
-  char buffer_[kFileBlockSize];
+  char buffer_[kFileBlockSize] = {};
 };
 
 }  // namespace vx

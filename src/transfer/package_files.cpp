@@ -13,8 +13,7 @@ const char* RootOf(DestinationKind kind, const CopyRoots& roots) {
       return roots.installDir;
     case DestinationKind::kSystemDir:
       return roots.systemDir;
-    case DestinationKind::kInfDir:
-      return roots.windowsDir;
+    case DestinationKind::kInfDir:  // the INF directory lies under the Windows directory
     case DestinationKind::kWindowsDir:
       return roots.windowsDir;
   }

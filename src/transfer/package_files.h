@@ -51,8 +51,8 @@ struct CopyRoots {
 
 // The two paths of one copy step. A path that does not fit is left empty.
 struct CopyPaths {
-  char source[kPathCapacity];
-  char destination[kPathCapacity];
+  char source[kPathCapacity] = {};
+  char destination[kPathCapacity] = {};
 };
 
 // The directory part of the program's own path: everything up to and including

@@ -245,8 +245,9 @@ TEST_F(Registration, RegistryFailureIsReportedOnceAndTheStartupFilesAreStillTrea
   // A volatile parent makes the registry refuse the non-volatile settings key
   // beneath it: the pass's very first step fails.
   ASSERT_TRUE(CreateVolatileKey("SOFTWARE\\Corvessa"));
-  if (CreateKey("SOFTWARE\\Corvessa\\Probe"))
+  if (CreateKey("SOFTWARE\\Corvessa\\Probe")) {
     GTEST_SKIP() << "this registry accepts a non-volatile key under a volatile one: no failure to provoke";
+  }
   const std::string winIni = WindowsDir() + "\\win.ini";
   ASSERT_TRUE(WriteBytes(winIni, "[windows]\r\nload=C:\\MOUSE\\POINT32.EXE\r\n"));
   ASSERT_TRUE(WriteBytes("C:\\autoexec.bat", "C:\\MOUSE\\MOUSE.COM\r\n"));

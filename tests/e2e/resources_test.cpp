@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -109,7 +110,7 @@ class Reader {
       return "#" + std::to_string(Word());
     }
     std::string text;
-    for (WORD c; (c = Word()) != 0 && ok();) text += c < 0x100 ? static_cast<char>(c) : '?';
+    for (WORD c = 0; (c = Word()) != 0 && ok();) text += c < 0x100 ? static_cast<char>(c) : '?';
     return text;
   }
 
@@ -215,7 +216,7 @@ TEST_F(SetupResources, SplashIs426By253In16ColoursUncompressed) {
   EXPECT_EQ(header.biPlanes, 1);
   EXPECT_EQ(header.biBitCount, 4);
   EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
-  const size_t rowBytes = ((426 * 4 + 31) / 32) * 4;
+  const size_t rowBytes = size_t{(426 * 4 + 31) / 32} * 4;
   EXPECT_EQ(bytes.size(), sizeof header + sizeof kStandardPalette + rowBytes * 253);
   EXPECT_EQ(std::memcmp(bytes.data() + sizeof header, kStandardPalette, sizeof kStandardPalette), 0);
 }
@@ -235,7 +236,7 @@ TEST_F(SetupResources, ButtonFacesAre32By32In16Colours) {
     const std::string group = Bytes(RT_GROUP_ICON, MAKEINTRESOURCEA(id));
     ASSERT_EQ(group.size(), 6 + sizeof(GroupEntry));
     EXPECT_EQ(group.substr(0, 6), std::string("\0\0\1\0\1\0", 6)) << "one icon image";
-    GroupEntry entry;
+    GroupEntry entry{};
     std::memcpy(&entry, group.data() + 6, sizeof entry);
     EXPECT_EQ(entry.width, 32);
     EXPECT_EQ(entry.height, 32);
@@ -256,7 +257,7 @@ TEST_F(SetupResources, CursorIsA32By32MonochromeHourglassWithHotSpot10x15) {
   const std::string group = Bytes(RT_GROUP_CURSOR, MAKEINTRESOURCEA(125));
   ASSERT_EQ(group.size(), 6 + 14u);
   EXPECT_EQ(group.substr(0, 6), std::string("\0\0\2\0\1\0", 6)) << "one cursor image";
-  WORD imageId;
+  WORD imageId = 0;
   std::memcpy(&imageId, group.data() + 6 + 12, sizeof imageId);
   const std::string image = Bytes(RT_CURSOR, MAKEINTRESOURCEA(imageId));
   ASSERT_GE(image.size(), 4 + sizeof(BITMAPINFOHEADER));

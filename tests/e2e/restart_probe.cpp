@@ -11,7 +11,15 @@
 #include "harness/system_state.h"
 #include "harness/wizard_steps.h"
 
-using namespace e2e;
+using e2e::IconName;
+using e2e::MessageBoxInfo;
+using e2e::Press;
+using e2e::PressKey;
+using e2e::ReachSuccess;
+using e2e::ResetSystem;
+using e2e::SetupProcess;
+using e2e::StockIcon;
+using e2e::WaitForMessageBox;
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;

@@ -166,8 +166,9 @@ std::string WithRemarks(const std::string& original, const std::vector<int>& pre
   int number = 0;
   for (const std::string& line : SplitLines(original)) {
     ++number;
-    for (int wanted : prefixed)
+    for (int wanted : prefixed) {
       if (wanted == number) text += "rem ";
+    }
     text += WithCrLf(line);
   }
   return text;
@@ -209,7 +210,7 @@ class StartupFiles : public testing::Test {
   // A read-only win.ini would keep the next test's reset from writing it.
   void TearDown() override { SetFileAttributesA(WinIni().c_str(), FILE_ATTRIBUTE_NORMAL); }
 
-  void Place(const std::string& winIni, const std::string& systemIni, const std::string& autoexecBat) {
+  static void Place(const std::string& winIni, const std::string& systemIni, const std::string& autoexecBat) {
     ASSERT_TRUE(WriteBytes(WinIni(), winIni));
     ASSERT_TRUE(WriteBytes(SystemIni(), systemIni));
     ASSERT_TRUE(WriteBytes(kAutoexecBat, autoexecBat));
@@ -217,7 +218,7 @@ class StartupFiles : public testing::Test {
 
   // A whole express installation, the update pass included; Setup is ended at
   // SUCCESSDLG. Neither Setup nor the system may ask anything on the way.
-  void Install() {
+  static void Install() {
     SetupProcess setup;
     ASSERT_NE(ReachSuccess(setup), nullptr);
     const auto dialogs = VisibleDialogs(setup.pid());
@@ -298,9 +299,10 @@ TEST_F(StartupFiles, WithoutAutoexecBatNothingIsMadeOnDriveC) {
 TEST_F(StartupFiles, ReadOnlyWinIniKeepsItsContent) {
   ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
   ASSERT_TRUE(SetFileAttributesA(WinIni().c_str(), FILE_ATTRIBUTE_READONLY));
-  if (!WriteRefused(WinIni()))
+  if (!WriteRefused(WinIni())) {
     GTEST_SKIP() << "Wine run by root lets a read-only file be opened for writing; "
                     "WinIniHeldOpenByAnotherProgramKeepsItsContent covers the refused write";
+  }
   ASSERT_NO_FATAL_FAILURE(Install());
 
   EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());

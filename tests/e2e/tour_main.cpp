@@ -9,7 +9,12 @@
 #include "harness/system_state.h"
 #include "harness/wizard_steps.h"
 
-using namespace e2e;
+using e2e::Press;
+using e2e::SaveScreenshot;
+using e2e::SetupProcess;
+using e2e::WaitForDialog;
+using e2e::WaitForDialogWith;
+using e2e::WaitForWindow;
 
 namespace {
 

@@ -84,8 +84,9 @@ class VersionMatrix : public testing::TestWithParam<WindowsVersion> {
   static bool WriteVersionSetting(const char* setting) {
     HKEY wine = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kWineKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &wine, nullptr) !=
-        ERROR_SUCCESS)
+        ERROR_SUCCESS) {
       return false;
+    }
     const LONG status = RegSetValueExA(wine, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(setting),
                                        static_cast<DWORD>(strlen(setting) + 1));
     RegCloseKey(wine);
@@ -121,10 +122,11 @@ TEST_P(VersionMatrix, ExpressInstallationCompletes) {
   for (const StartupFile& file : StartupFiles()) {
     SCOPED_TRACE(file.path);
     EXPECT_EQ(ReadBytesOrEmpty(Backup(file.path)), file.placed);
-    if (file.profile)
+    if (file.profile) {
       EXPECT_EQ(IniEntries(ReadBytesOrEmpty(file.path)), IniEntries(file.expected));
-    else
+    } else {
       EXPECT_EQ(ReadBytesOrEmpty(file.path), file.expected);
+    }
   }
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 }

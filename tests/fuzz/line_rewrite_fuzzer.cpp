@@ -22,6 +22,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,10 +50,8 @@ const std::vector<std::string> kDosMouseDrivers = {"mouse",    "ctmouse", "ctms"
                                                    "mscmouse", "imouse",  "lmouse", "logimous", "amouse"};
 
 bool ContainsAny(const std::string& text, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    if (text.find(name) != std::string::npos) return true;
-  }
-  return false;
+  return std::any_of(names.begin(), names.end(),
+                     [&text](const std::string& name) { return text.find(name) != std::string::npos; });
 }
 
 std::string TestCopy(const std::string& line) {

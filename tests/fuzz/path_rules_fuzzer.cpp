@@ -104,7 +104,6 @@ const char* ExpectedMessage(PathVerdict verdict) {
     case PathVerdict::kComponentTooLong:
       return "Invalid path!";
     case PathVerdict::kForbiddenCharacter:
-      return "Invalid Path!";
     case PathVerdict::kEmpty:
       return "Invalid Path!";
     case PathVerdict::kNoRoomForFiles:

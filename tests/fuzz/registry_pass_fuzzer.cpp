@@ -35,6 +35,7 @@
 #include <stdint.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -97,8 +98,9 @@ std::string FourDigits(unsigned number) {
 }
 
 bool IsInstancePath(const std::string& path, const std::string& parent) {
-  if (path.size() != parent.size() + 5 || path.compare(0, parent.size(), parent) != 0 || path[parent.size()] != '\\')
+  if (path.size() != parent.size() + 5 || path.compare(0, parent.size(), parent) != 0 || path[parent.size()] != '\\') {
     return false;
+  }
   for (size_t i = parent.size() + 1; i < path.size(); ++i) {
     if (path[i] < '0' || path[i] > '9') return false;
   }
@@ -317,11 +319,11 @@ void CheckStepAndStop(const MemoryRegistry& registry, size_t passStart, int resu
   }
   Check(pathFits || result != 0, "a program path that does not fit is not written", detail);
   if (result == 26) {
-    Check(ops.size() >= passStart + 2 * kInstances, "26 without a failed write: every root device number taken",
+    Check(ops.size() >= passStart + size_t{2} * kInstances, "26 without a failed write: every root device number taken",
           detail);
     for (unsigned n = 0; n < kInstances; ++n) {
-      const RegOperation& open = ops[ops.size() - 2 * kInstances + 2 * n];
-      const RegOperation& close = ops[ops.size() - 2 * kInstances + 2 * n + 1];
+      const RegOperation& open = ops[ops.size() - size_t{2} * kInstances + size_t{2} * n];
+      const RegOperation& close = ops[ops.size() - size_t{2} * kInstances + size_t{2} * n + 1];
       Check(open.op == RegOp::kOpen && open.succeeded && open.path == kRootMouse + "\\" + FourDigits(n) &&
                 close.op == RegOp::kClose,
             "26 without a failed write: every root device number taken", detail);

@@ -12,12 +12,13 @@ namespace {
 
 // A buffer with guard bytes on both sides, to see any write past the capacity.
 struct Guarded {
-  char bytes[8 + 16 + 8];
+  char bytes[8 + 16 + 8]{};
   Guarded() { std::memset(bytes, '#', sizeof bytes); }
   char* text() { return bytes + 8; }
   bool guardsIntact(size_t capacity) const {
-    for (size_t i = 0; i < 8; ++i)
+    for (size_t i = 0; i < 8; ++i) {
       if (bytes[i] != '#' || bytes[8 + capacity + i] != '#') return false;
+    }
     return true;
   }
 };

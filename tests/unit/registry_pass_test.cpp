@@ -73,6 +73,7 @@ std::string Describe(const RegOperation& operation) {
 
 std::vector<std::string> Describe(const std::vector<RegOperation>& operations) {
   std::vector<std::string> lines;
+  lines.reserve(operations.size());
   for (const RegOperation& operation : operations) lines.push_back(Describe(operation));
   return lines;
 }

@@ -170,7 +170,7 @@ std::string ReadHostFile(const std::string& path) {
 }
 
 bool HostFileExists(const std::string& path) {
-  struct stat info;
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0;
 }
 

@@ -51,8 +51,8 @@ class MemoryFiles final : public vx::FileSystem {
  private:
   struct OpenFile {
     std::string path;
-    size_t position;
-    bool writing;
+    size_t position{};
+    bool writing{};
   };
 
   // Logs the operation and tells whether it is to fail.

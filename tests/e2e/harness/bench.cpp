@@ -11,7 +11,7 @@ SetupProcess::SetupProcess(const std::string& exePath) {
   std::string commandLine = "\"" + exePath + "\"";
   // Setup is started from its own directory, as from a file manager.
   std::string directory = exePath.substr(0, exePath.find_last_of('\\') + 1);
-  if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
+  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
                       &startup, &info_)) {
     info_ = {};
   }
@@ -27,7 +27,7 @@ SetupProcess::~SetupProcess() {
   CloseHandle(info_.hProcess);
 }
 
-bool SetupProcess::WaitForExit(DWORD timeoutMs) {
+bool SetupProcess::WaitForExit(DWORD timeoutMs) const {
   return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 

@@ -24,7 +24,7 @@ class SetupProcess {
   bool started() const { return info_.hProcess != nullptr; }
   DWORD pid() const { return info_.dwProcessId; }
   // Waits for the process to end; returns false on time-out.
-  bool WaitForExit(DWORD timeoutMs = kWaitMs);
+  bool WaitForExit(DWORD timeoutMs = kWaitMs) const;
   DWORD exitCode() const;
   bool running() const;
 

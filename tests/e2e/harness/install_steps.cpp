@@ -52,8 +52,9 @@ std::vector<DWORD> DrawnPixels(int width, int height, Draw draw) {
   HGDIOBJ kept = SelectObject(memory, bitmap);
   draw(memory, screen);
   std::vector<DWORD> pixels;
-  for (int y = 0; y < height; ++y)
+  for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+  }
   SelectObject(memory, kept);
   DeleteObject(bitmap);
   DeleteDC(memory);
@@ -91,8 +92,9 @@ void ExpectOriginalBytes(const std::vector<InstalledFile>& files) {
 
 std::vector<InstalledFile> InstalledFiles(const std::string& installDir) {
   std::vector<InstalledFile> files;
-  for (const PackageRow& row : kPackage)
+  for (const PackageRow& row : kPackage) {
     files.push_back({row.installedName, Folder(row.where, installDir) + row.installedName});
+  }
   return files;
 }
 

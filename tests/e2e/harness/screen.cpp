@@ -1,4 +1,5 @@
 // Reading message boxes and pixels off the screen.
+#include <cstddef>
 #include <cstdio>
 #include <vector>
 
@@ -167,7 +168,7 @@ bool SaveScreenshot(HWND window, const std::string& path) {
   header.biHeight = pixels.height;  // bottom-up, as BMP files usually are
   header.biPlanes = 1;
   header.biBitCount = 24;
-  header.biSizeImage = static_cast<DWORD>(rowBytes * pixels.height);
+  header.biSizeImage = static_cast<DWORD>(rowBytes) * static_cast<DWORD>(pixels.height);
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof header;
   file.bfSize = file.bfOffBits + header.biSizeImage;
@@ -179,9 +180,9 @@ bool SaveScreenshot(HWND window, const std::string& path) {
   for (int y = pixels.height - 1; y >= 0; --y) {
     for (int x = 0; x < pixels.width; ++x) {
       const DWORD pixel = pixels.data[static_cast<size_t>(y) * pixels.width + x];
-      row[x * 3] = pixel & 0xFF;
-      row[x * 3 + 1] = (pixel >> 8) & 0xFF;
-      row[x * 3 + 2] = (pixel >> 16) & 0xFF;
+      row[static_cast<size_t>(x) * 3] = pixel & 0xFF;
+      row[static_cast<size_t>(x) * 3 + 1] = (pixel >> 8) & 0xFF;
+      row[static_cast<size_t>(x) * 3 + 2] = (pixel >> 16) & 0xFF;
     }
     std::fwrite(row.data(), 1, row.size(), out);
   }

@@ -1,6 +1,7 @@
 #include "harness/system_state.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace e2e {
 
@@ -97,8 +98,9 @@ void DeleteKeyTree(const std::string& path, HKEY root) {
 
 bool CreateKey(const std::string& path, HKEY root) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
+  }
   RegCloseKey(key);
   return true;
 }
@@ -106,8 +108,9 @@ bool CreateKey(const std::string& path, HKEY root) {
 bool SetText(const std::string& path, const std::string& name, const std::string& text) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+      ERROR_SUCCESS) {
     return false;
+  }
   const LONG result = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                      static_cast<DWORD>(text.size() + 1));
   RegCloseKey(key);
@@ -121,7 +124,7 @@ RegValue ReadValue(const std::string& path, const std::string& name, HKEY root) 
   DWORD size = 0;
   if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
     value.bytes.resize(size);
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(&value.bytes[0]), &size) ==
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()), &size) ==
         ERROR_SUCCESS) {
       value.bytes.resize(size);
       value.present = true;
@@ -174,7 +177,7 @@ std::string PristineSystemIni() { return Pristine("system.ini"); }
 void ResetSystem() {
   // A restart runs the Run entries, which start the installed utility; its
   // window would make Setup show FOUNDWINDOW.
-  for (HWND utility; (utility = FindWindowA(nullptr, "Vantrix Studio Station")) != nullptr;) {
+  for (HWND utility = nullptr; (utility = FindWindowA(nullptr, "Vantrix Studio Station")) != nullptr;) {
     DWORD pid = 0;
     GetWindowThreadProcessId(utility, &pid);
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
@@ -192,8 +195,9 @@ void ResetSystem() {
   WriteBytes(WindowsDir() + "\\win.ini", winIni);
   WriteBytes(WindowsDir() + "\\system.ini", systemIni);
   for (const char* key : kLeftKeys) DeleteKeyTree(key);
-  for (const std::string& name : SubkeyNames("Enum\\Root"))
+  for (const std::string& name : SubkeyNames("Enum\\Root")) {
     if (name.compare(0, 6, "*PNP0F") == 0) DeleteKeyTree("Enum\\Root\\" + name);
+  }
   HKEY run = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_ALL_ACCESS, &run) ==
       ERROR_SUCCESS) {
@@ -222,15 +226,26 @@ ReportedVersion VersionOfNewProcess() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessA(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return reported;
+  }
   WaitForSingleObject(process.hProcess, 30000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  unsigned long major = 0, minor = 0, platform = 0;
+  unsigned long major = 0;
+  unsigned long minor = 0;
+  unsigned long platform = 0;
   const std::string text = ReadBytesOrEmpty(answer);
   DeleteFileA(answer.c_str());
-  if (sscanf(text.c_str(), "%lu %lu %lu", &major, &minor, &platform) != 3) return reported;
+  char* end = nullptr;
+  major = std::strtoul(text.c_str(), &end, 10);
+  if (end == text.c_str() || *end != ' ') return reported;
+  const char* next = end + 1;
+  minor = std::strtoul(next, &end, 10);
+  if (end == next || *end != ' ') return reported;
+  next = end + 1;
+  platform = std::strtoul(next, &end, 10);
+  if (end == next || *end != '\0') return reported;
   reported = {true, major, minor, platform};
   return reported;
 }

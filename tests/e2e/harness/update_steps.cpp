@@ -21,8 +21,9 @@ std::string Sz(const std::string& text) { return text + '\0'; }
 bool SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+      ERROR_SUCCESS) {
     return false;
+  }
   const LONG result = RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                      static_cast<DWORD>(bytes.size()));
   RegCloseKey(key);
@@ -32,8 +33,9 @@ bool SetValue(const std::string& path, const std::string& name, DWORD type, cons
 bool CreateVolatileKey(const std::string& path) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+                      nullptr) != ERROR_SUCCESS) {
     return false;
+  }
   RegCloseKey(key);
   return true;
 }
@@ -102,8 +104,10 @@ UnixRun RunUnixProgram(const std::vector<std::string>& argv, DWORD timeoutMs) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+  if (!CreateProcessA("Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
     return run;
+  }
   // A Linux process gets no Windows handles; close whatever came back.
   if (info.hThread != nullptr) CloseHandle(info.hThread);
   if (info.hProcess != nullptr) CloseHandle(info.hProcess);
@@ -118,7 +122,7 @@ UnixRun RunUnixProgram(const std::vector<std::string>& argv, DWORD timeoutMs) {
   const size_t last = text.rfind("exit ");
   if (last == std::string::npos) return run;
   run.finished = true;
-  run.status = std::atoi(text.c_str() + last + 5);
+  run.status = static_cast<int>(std::strtol(text.c_str() + last + 5, nullptr, 10));
   run.output = text.substr(0, last);
   return run;
 }
