@@ -23,14 +23,6 @@ namespace {
 constexpr double kTimersMs = 100 + 5 * 10 + 10;
 constexpr double kTargetOverTimersMs = 100;
 
-double Now() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 // SUCCESSDLG shown by the process, polled every millisecond.
 HWND WaitForSuccess(DWORD pid, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
@@ -59,10 +51,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "install_time_bench: INSTOPTION did not appear\n");
       return 1;
     }
-    const double start = Now();
+    const double start = e2e::NowMs();
     e2e::Press(options, e2e::kOptionContinue);
     HWND success = WaitForSuccess(setup.pid(), 30000);
-    const double end = Now();
+    const double end = e2e::NowMs();
     if (success == nullptr) {
       std::fprintf(stderr, "install_time_bench: SUCCESSDLG did not appear\n");
       return 1;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/bench.h"
 #include "harness/system_state.h"
 #include "registration/registry_pass.h"
 #include "registration/registry_win32.h"
@@ -56,14 +57,6 @@ bool Arrange(const Scenario& scenario) {
     if (!e2e::SetText(kRootMouse + FourDigits(n), "DeviceDesc", "Standard Serial Mouse")) return false;
   }
   return true;
-}
-
-double Now() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 // Adds up the calls and the time spent in them.
@@ -113,9 +106,9 @@ class TimedRegistry final : public vx::Registry {
  private:
   template <typename Call>
   bool Timed(Call call) {
-    const double start = Now();
+    const double start = e2e::NowMs();
     const bool result = call();
-    tally_->ms += Now() - start;
+    tally_->ms += e2e::NowMs() - start;
     ++tally_->calls;
     return result;
   }
@@ -128,9 +121,9 @@ class TimedShortcut final : public vx::ShortcutMaker {
  public:
   explicit TimedShortcut(double* ms) : ms_(ms) {}
   void MakeShortcut(const char* programPath) override {
-    const double start = Now();
+    const double start = e2e::NowMs();
     vx::MakeDesktopShortcut(programPath);
-    *ms_ += Now() - start;
+    *ms_ += e2e::NowMs() - start;
   }
 
  private:
@@ -166,10 +159,10 @@ int main(int argc, char** argv) {
       double shortcut = 0;
       TimedRegistry registry(&tally);
       TimedShortcut timedShortcut(&shortcut);
-      const double start = Now();
+      const double start = e2e::NowMs();
       vx::DeletePnpMouseKeys(registry);
       result = vx::WriteRegistryEntries(registry, "c:\\vx95\\", timedShortcut);
-      wholeMs.push_back(Now() - start);
+      wholeMs.push_back(e2e::NowMs() - start);
       registryMs.push_back(tally.ms);
       shortcutMs.push_back(shortcut);
       calls = tally.calls;

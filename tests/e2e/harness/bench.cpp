@@ -41,6 +41,14 @@ bool SetupProcess::running() const {
   return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+double NowMs() {
+  LARGE_INTEGER frequency = {};
+  LARGE_INTEGER counter = {};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 std::string WindowText(HWND window) {
   char text[1024] = "";
   // WM_GETTEXT rather than GetWindowText, which does not read the text of another

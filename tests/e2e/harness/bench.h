@@ -13,6 +13,9 @@ namespace e2e {
 
 constexpr DWORD kWaitMs = 15000;  // generous: Wine under load can be slow to open a window
 
+// A monotonic clock in milliseconds, for the benchmarks under Wine.
+double NowMs();
+
 // One run of Setup. The destructor ends the process if the test left it running.
 class SetupProcess {
  public:
