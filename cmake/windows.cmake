@@ -15,6 +15,16 @@ else()
   set(VX_DISK_DIR ${PROJECT_SOURCE_DIR}/build/bench-disk CACHE PATH "Where the test bench's disk is laid out")
 endif()
 
+# The end-to-end driver for the product: the same tests as the bench's, built for
+# i686 and run with A: mapped to the product's disk (build/disk, laid out by the
+# `windows` preset), by scripts/i386-pc.sh on a machine's 32-bit route. This
+# build makes no SETUP.EXE of its own.
+option(VX_PRODUCT_E2E "Build only the i686 end-to-end driver, for the product's disk" OFF)
+if(VX_PRODUCT_E2E)
+  include(cmake/e2e.cmake)
+  return()
+endif()
+
 # --- SETUP.EXE ------------------------------------------------------------------
 # No C runtime and no C++ library: Windows 95 has no MSVCRT.DLL. Our own entry
 # point, no exceptions or RTTI (they need the C++ runtime), static libgcc for

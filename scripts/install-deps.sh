@@ -14,6 +14,16 @@ packages=(
   clang-format clang-tidy clang-tools
 )
 
+# The product, the i686 SETUP.EXE, runs on the machine's 32-bit route
+# (scripts/i386-pc.sh): under Debian's wine32 where the kernel runs 32-bit code,
+# else in an emulated i386 PC built from Debian packages.
+route=$(bash "$(dirname "$0")/i386-pc.sh" route)
+if [ "$route" = native ]; then
+  packages+=(wine32:i386)
+else
+  packages+=(qemu-system-x86 qemu-user-static debootstrap e2fsprogs)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -25,9 +35,9 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-# The end-to-end tests run the x86-64 build of SETUP.EXE under wine64: it needs no
-# 32-bit Linux libraries, and machines whose kernel runs no 32-bit code (such as
-# this project's CI) can run it. So no i386 architecture and no wine32.
 export DEBIAN_FRONTEND=noninteractive
+if [ "$route" = native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"

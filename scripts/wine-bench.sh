@@ -9,7 +9,10 @@
 #   wine-bench.sh env       print the environment that programs of the bench need
 #
 # VX_BENCH_DIR (default build/bench), VX_DISK_DIR (default build/bench-disk) and
-# VX_PRODUCT_DISK_DIR (default build/disk) move it.
+# VX_PRODUCT_DISK_DIR (default build/disk) move it. VX_WINEARCH (default win64)
+# picks the prefix's kind: win32 for the i686 product under a 32-bit Wine.
+# VX_PREFIX_TEMPLATE, a folder: a new prefix is copied from it when it exists,
+# and saved to it when it does not (where making a prefix is slow).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -19,8 +22,9 @@ product_disk=${VX_PRODUCT_DISK_DIR:-$root/build/disk}
 
 bench_env() {
   echo "export WINEPREFIX='$bench/prefix'"
-  # A 64-bit prefix: the bench runs the x86-64 build of SETUP.EXE under wine64.
-  echo "export WINEARCH=win64"
+  # A 64-bit prefix for the x86-64 build of SETUP.EXE under wine64; a 32-bit one
+  # for the product.
+  echo "export WINEARCH=${VX_WINEARCH:-win64}"
   echo "export WINEDEBUG=${WINEDEBUG:--all}"
   # No Mono or Gecko installer prompts in a throwaway prefix.
   echo "export WINEDLLOVERRIDES='mscoree,mshtml='"
@@ -35,7 +39,8 @@ start_xvfb() {
     # Without the bench's lock descriptor: stop must be able to take the lock.
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$bench/xvfb.log" 2>&1 9>&- &
     echo $! >"$bench/xvfb.pid"
-    for _ in $(seq 1 50); do
+    # VX_TIMEOUT_SCALE stretches the wait where Wine and X run slower (an emulated PC).
+    for _ in $(seq 1 $((50 * ${VX_TIMEOUT_SCALE:-1}))); do
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
         echo ":$n" >"$bench/display"
         return 0
@@ -48,15 +53,7 @@ start_xvfb() {
   return 1
 }
 
-create() {
-  rm -rf "$bench"
-  mkdir -p "$bench/drive_d"
-  if [ -n "${VX_USE_DISPLAY:-}" ]; then
-    echo "$VX_USE_DISPLAY" >"$bench/display"
-  else
-    start_xvfb
-  fi
-  eval "$(bench_env)"
+make_prefix() {
   wineboot -i >"$bench/wineboot.log" 2>&1 9>&-
   wineserver -w
   # Xvfb has no window manager: Wine draws the captions and frames itself, as
@@ -66,6 +63,27 @@ create() {
   # Windows 95 has a Desktop folder under the Windows directory; Wine's prefix
   # does not, and the shortcut is saved there.
   mkdir -p "$WINEPREFIX/drive_c/windows/desktop"
+}
+
+create() {
+  rm -rf "$bench"
+  mkdir -p "$bench/drive_d"
+  if [ -n "${VX_USE_DISPLAY:-}" ]; then
+    echo "$VX_USE_DISPLAY" >"$bench/display"
+  else
+    start_xvfb
+  fi
+  eval "$(bench_env)"
+  local template=${VX_PREFIX_TEMPLATE:-}
+  if [ -n "$template" ] && [ -d "$template" ]; then
+    cp -a "$template" "$WINEPREFIX"
+  else
+    make_prefix
+    if [ -n "$template" ]; then
+      rm -rf "$template.part"
+      cp -a "$WINEPREFIX" "$template.part" && mv "$template.part" "$template"
+    fi
+  fi
   ln -sfn "$disk" "$WINEPREFIX/dosdevices/a:"
   ln -sfn "$product_disk" "$WINEPREFIX/dosdevices/b:"
   ln -sfn "$bench/drive_d" "$WINEPREFIX/dosdevices/d:"

@@ -10,7 +10,7 @@ eval "$("$bench" env)"
 findings=$VX_BENCH_DIR/restart-findings.txt
 rm -f "$findings"
 # Output through a file: the restarted session's processes would hold a pipe open.
-timeout 120 wine "$1" "$(winepath -w "$findings")" >"$VX_BENCH_DIR/restart-probe.log" 2>&1 </dev/null
+timeout $((120 * ${VX_TIMEOUT_SCALE:-1})) wine "$1" "$(winepath -w "$findings")" >"$VX_BENCH_DIR/restart-probe.log" 2>&1 </dev/null
 cat "$findings" 2>/dev/null || { echo "no findings were written"; exit 1; }
 grep -q '^ok: warning box' "$findings" || exit 1
 if grep -q FAIL "$findings"; then exit 1; fi
