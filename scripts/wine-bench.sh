@@ -1,24 +1,29 @@
 #!/usr/bin/env bash
 # The Wine test bench: one throwaway Wine prefix and one Xvfb display per test
 # run, with A: mapped to the bench's installation disk, B: to the product's disk
-# (the i686 SETUP.EXE, read as data) and D: to a folder of the bench. Creating a prefix takes about 20 s, so the tests share one and each test
-# resets what it changes.
+# (the i686 SETUP.EXE, read as data), D: to a folder of the bench and, where the
+# shared folder is beside the checkout, F: to its real start-up files (fixtures/;
+# the tests that read them are skipped without F:). Creating a prefix takes
+# about 20 s, so the tests share one and each test resets what it changes.
 #
 #   wine-bench.sh start     create the bench if it is not up (idempotent, locked)
 #   wine-bench.sh stop      end Wine and Xvfb and remove the bench
 #   wine-bench.sh env       print the environment that programs of the bench need
 #
-# VX_BENCH_DIR (default build/bench), VX_DISK_DIR (default build/bench-disk) and
-# VX_PRODUCT_DISK_DIR (default build/disk) move it. VX_WINEARCH (default win64)
-# picks the prefix's kind: win32 for the i686 product under a 32-bit Wine.
-# VX_PREFIX_TEMPLATE, a folder: a new prefix is copied from it when it exists,
-# and saved to it when it does not (where making a prefix is slow).
+# VX_BENCH_DIR (default build/bench), VX_DISK_DIR (default build/bench-disk),
+# VX_PRODUCT_DISK_DIR (default build/disk) and VX_SHARED_DIR (default ../shared
+# beside the checkout) move it. A bench that is up keeps its drives: stop it
+# before changing them. VX_WINEARCH (default win64) picks the prefix's kind:
+# win32 for the i686 product under a 32-bit Wine. VX_PREFIX_TEMPLATE, a folder:
+# a new prefix is copied from it when it exists, and saved to it when it does
+# not (where making a prefix is slow).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 bench=${VX_BENCH_DIR:-$root/build/bench}
 disk=${VX_DISK_DIR:-$root/build/bench-disk}
 product_disk=${VX_PRODUCT_DISK_DIR:-$root/build/disk}
+shared=${VX_SHARED_DIR:-$root/../shared}
 
 bench_env() {
   echo "export WINEPREFIX='$bench/prefix'"
@@ -87,6 +92,9 @@ create() {
   ln -sfn "$disk" "$WINEPREFIX/dosdevices/a:"
   ln -sfn "$product_disk" "$WINEPREFIX/dosdevices/b:"
   ln -sfn "$bench/drive_d" "$WINEPREFIX/dosdevices/d:"
+  if [ -d "$shared/fixtures" ]; then
+    ln -sfn "$(cd "$shared/fixtures" && pwd)" "$WINEPREFIX/dosdevices/f:"
+  fi
   # Keep the wineserver running between the many short test programs.
   wineserver -p 9>&-
   touch "$bench/ready"
