@@ -30,6 +30,8 @@ constexpr size_t kDrivePrefixLength = 3;
 // Every level is the drive prefix and a part of the typed text, with no more
 // separators than the text has backslashes, so it always fits a path buffer.
 static_assert(kDrivePrefixLength + kPathTextCapacity <= kPathCapacity, "a level must fit a path");
+// An installDir that passes the room test fits its buffer with room to spare.
+static_assert(kOpenPathCapacity <= kPathCapacity, "installDir must hold what the copy can open");
 
 // Copies at most the characters the edit box read lets through.
 void TakePathText(char (&dest)[kPathTextCapacity], const char* source) {
@@ -77,9 +79,9 @@ bool HasForbiddenCharacter(const char* text) {
 }
 
 // installDir, a backslash, the longest installed name and the terminator must
-// fit in a path buffer.
+// fit what the LZ expansion service can open: 127 characters.
 bool LeavesRoomForFiles(size_t installDirLength) {
-  return installDirLength + 1 + (sizeof(kLongestInstalledName) - 1) + 1 <= kPathCapacity;
+  return installDirLength + 1 + (sizeof(kLongestInstalledName) - 1) + 1 <= kOpenPathCapacity;
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ constexpr size_t kMaxComponentLength = 8;
 constexpr uint32_t kMinFreeBytes = 500000;  // decimal, not 512000
 
 // The longest name the copy dialog puts into installDir. A custom directory must
-// leave room for it, or the copy would have to form a path over 260 bytes.
+// leave room for it within kOpenPathCapacity, or the LZ expansion service could
+// not create the file there and the copy would skip it without a word.
 constexpr char kLongestInstalledName[] = "vp95dll.dll";
 
 // Root of the free-space query of a custom drive: letter, ":", "\".
@@ -44,7 +45,7 @@ enum class PathVerdict : uint8_t {
   kComponentTooLong,    // a name between backslashes has more than 8 characters
   kForbiddenCharacter,  // space, ", *, comma, full stop, /, or one of : ; < = > ?
   kEmpty,               // nothing is left after the leading backslashes
-  kNoRoomForFiles,      // installDir could not hold the installed names
+  kNoRoomForFiles,      // installDir and an installed name would not fit what the copy can open
 };
 
 // The message box text that refuses a path; nullptr for kAccepted.

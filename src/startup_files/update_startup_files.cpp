@@ -39,17 +39,17 @@ constexpr ProfileEntry kSystemIniEntries[] = {
 constexpr char kSystemIniProfile[] = "system.ini";
 
 // Builds a start-up file's path and its backup's in the Windows directory.
-bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, char (&path)[kStartupPathCapacity],
-                        char (&backup)[kStartupPathCapacity]) {
-  char directory[kStartupPathCapacity];
+bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, char (&path)[kOpenPathCapacity],
+                        char (&backup)[kOpenPathCapacity]) {
+  char directory[kPathCapacity];
   if (!system.WindowsDirectory(directory, sizeof directory)) return false;
   return CopyText(path, sizeof path, directory) && AppendText(path, sizeof path, file.path) &&
          CopyText(backup, sizeof backup, directory) && AppendText(backup, sizeof backup, file.backup);
 }
 
 void UpdateWinIni(FileSystem& files, StartupSystem& system) {
-  char path[kStartupPathCapacity];
-  char backup[kStartupPathCapacity];
+  char path[kOpenPathCapacity];
+  char backup[kOpenPathCapacity];
   if (!InWindowsDirectory(system, kWinIni, path, backup)) return;
   // Windows 95 keeps win.ini in memory and writes it back when it likes: what it
   // holds goes to the file before the backup, and after the rewrite it must not
@@ -62,8 +62,8 @@ void UpdateWinIni(FileSystem& files, StartupSystem& system) {
 }
 
 void UpdateSystemIni(StartupSystem& system) {
-  char path[kStartupPathCapacity];
-  char backup[kStartupPathCapacity];
+  char path[kOpenPathCapacity];
+  char backup[kOpenPathCapacity];
   if (InWindowsDirectory(system, kSystemIni, path, backup)) {
     // Windows 95 also caches the last private profile file it used.
     system.FlushProfileCache(path);

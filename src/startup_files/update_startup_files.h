@@ -4,14 +4,16 @@
 
 #include <stddef.h>
 
+#include "shell/setup_state.h"
 #include "startup_files/file_io.h"
 
 namespace vx {
 
-// Paths of the start-up files and their backups: any Windows directory that
-// GetWindowsDirectoryA reports (it is asked with room for this many bytes) with
-// the longest name, "\system.ulv", behind it.
-constexpr size_t kStartupPathCapacity = 260;
+// The backups are made through the LZ expansion service, so a start-up file's
+// path and its backup's must fit in kOpenPathCapacity: a Windows directory of
+// at most 116 characters with the longest name, "\system.ulv", behind it. Where
+// they do not fit no backup is made: win.ini is left as it is, and system.ini
+// still gets its entries.
 
 // What the pass needs of the system besides files.
 class StartupSystem {

@@ -3,7 +3,13 @@
 #include <windows.h>
 #include <lzexpand.h>
 
+#include "shell/setup_state.h"
+
 namespace vx {
+
+// The callers build every path within kOpenPathCapacity because OFSTRUCT holds
+// no more.
+static_assert(kOpenPathCapacity == OFS_MAXPATHNAME, "a path handed over must fit an OFSTRUCT");
 
 bool ExpandFile(const char* sourcePath, const char* destinationPath) {
   LZStart();

@@ -72,10 +72,10 @@ bool BuildCopyPaths(int step, const CopyRoots& roots, CopyPaths* paths) {
   if (step < 0 || step >= kPackageFileCount) return false;
   const PackageFile& file = PackageFiles[step];
 
-  const bool sourceFits = JoinPath(paths->source, kPathCapacity, roots.sourceDir, file.sourceName);
+  const bool sourceFits = JoinPath(paths->source, sizeof paths->source, roots.sourceDir, file.sourceName);
   char directory[kPathCapacity];
   const bool destinationFits = DestinationDirectoryOf(file.destination, roots, directory, kPathCapacity) &&
-                               JoinPath(paths->destination, kPathCapacity, directory, file.installedName);
+                               JoinPath(paths->destination, sizeof paths->destination, directory, file.installedName);
   return sourceFits && destinationFits;
 }
 

@@ -49,10 +49,11 @@ struct CopyRoots {
   const char* windowsDir;  // as the system reports it, without a trailing backslash
 };
 
-// The two paths of one copy step. A path that does not fit is left empty.
+// The two paths of one copy step, each opened through the LZ expansion service
+// and so held within kOpenPathCapacity. A path that does not fit is left empty.
 struct CopyPaths {
-  char source[kPathCapacity] = {};
-  char destination[kPathCapacity] = {};
+  char source[kOpenPathCapacity] = {};
+  char destination[kOpenPathCapacity] = {};
 };
 
 // The directory part of the program's own path: everything up to and including

@@ -196,7 +196,7 @@ TEST_F(Destination, CreateQuestionNoCreatesNothingAndYesCreatesEveryLevel) {
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 }
 
-TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
+TEST_F(Destination, EveryRefusalKeepsTheEntriesAndThePathAtTheLimitInstalls) {
   SetupProcess setup;
   HWND options = ReachDestination(setup);
   ASSERT_NE(options, nullptr);
@@ -241,8 +241,9 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
       {"to>ols",               "Invalid Path!"},
       {"to?ols",               "Invalid Path!"},
       {"\\\\\\",               "Invalid Path!"},  // nothing left after the leading backslashes
-      // d:\ and 245 characters leave no room for "\vp95dll.dll" in 260 bytes.
-      {PathOfLength(245),      "Invalid path!"},
+      // d:\, 113 characters and "\vp95dll.dll" make 128: more than the copy
+      // can open.
+      {PathOfLength(113),      "Invalid path!"},
   };
   // clang-format on
   for (const Refusal& refusal : refusals) {
@@ -251,14 +252,6 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
     expectRefusal(refusal.path, refusal.message, driveD);
   }
   EXPECT_EQ(ListDirectory("D:").size(), 0u);
-
-  // One character less fits: the path is taken and Setup asks to create it.
-  {
-    const std::string longest = PathOfLength(244);
-    SetItemText(options, kPathEdit, longest);
-    ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDNO));
-    EXPECT_EQ(ListDirectory("D:").size(), 0u);
-  }
 
   // A file where the first level should be: creating that level fails.
   ASSERT_TRUE(WriteBytes("D:\\tools", "not a directory"));
@@ -273,6 +266,16 @@ TEST_F(Destination, EveryRefusalLeavesTheDialogAndTheEntriesAsTheyWere) {
   Press(options, kOptionContinue);
   expectRefusal("tools", "Invalid Drive!", LB_ERR);
   EXPECT_TRUE(setup.running());
+
+  // One character less is the longest path taken, and every file lands in it.
+  const std::string longest = PathOfLength(112);
+  ASSERT_TRUE(SelectDrive(options, 'd'));
+  SetItemText(options, kPathEdit, longest);
+  ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDYES));
+  HWND success = WaitForDialog(setup.pid(), "Setup Complete!", 30000);
+  ASSERT_NE(success, nullptr);
+  ExpectOriginalBytes(InstalledFiles("D:\\" + longest + "\\"));
+  EXPECT_TRUE(FinishFromSuccess(setup, success));
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 //   installed names), give for the first 254 characters of the text;
 // - a refusal has a message and leaves both output buffers as they were;
 // - an acceptance has no message and gives installDir = "d:\" + the text less
-//   its leading backslashes; with the dialog's final "\" it is at most 259
-//   characters, and the longest installed name and the program name still fit
-//   behind it;
+//   its leading backslashes; with the dialog's final "\" and the longest
+//   installed name behind it, it still fits what the LZ expansion service can
+//   open (127 characters);
 // - the directory levels of an accepted path, and of any text at all, are each
 //   a prefix of installDir with its doubled backslashes taken as one, ending
 //   where a name ends; they grow one name at a time and the last is installDir
@@ -41,7 +41,6 @@ constexpr size_t kCountedCharacters = 254;  // what the edit box read lets throu
 constexpr size_t kMaxNameLength = 8;
 const std::string kForbidden = " \"*,./:;<=>?";
 const std::string kLongestName = "vp95dll.dll";
-const std::string kProgramName = "vp95.exe";
 constexpr unsigned char kUntouched = 0xA5;
 
 // A C string in a heap block of exactly its size, so that AddressSanitizer
@@ -90,8 +89,9 @@ PathVerdict ExpectedVerdict(char drive, const std::string& typed) {
   const std::string rest = WithoutLeadingBackslashes(text);
   if (rest.find_first_of(kForbidden) != std::string::npos) return PathVerdict::kForbiddenCharacter;
   if (rest.empty()) return PathVerdict::kEmpty;
-  // "d:\", the text, "\", the longest name and the terminator in one path.
-  if (3 + rest.size() + 1 + kLongestName.size() + 1 > vx::kPathCapacity) return PathVerdict::kNoRoomForFiles;
+  // "d:\", the text, "\", the longest name and the terminator in what the copy
+  // can open.
+  if (3 + rest.size() + 1 + kLongestName.size() + 1 > vx::kOpenPathCapacity) return PathVerdict::kNoRoomForFiles;
   return PathVerdict::kAccepted;
 }
 
@@ -149,10 +149,9 @@ void CheckAccepted(char drive, const std::string& typed, const char* pathText, c
   std::memcpy(finalDir, installDirText, installDir.size() + 1);
   Check(vx::AppendText(finalDir, sizeof finalDir, "\\"), "the final backslash fits", context);
   installDir = finalDir;
-  Check(installDir.size() <= vx::kPathCapacity - 1, "installDir has at most 259 characters", context);
   Check(installDir.back() == '\\', "installDir ends in a backslash", context);
-  Check(installDir.size() + kLongestName.size() < vx::kPathCapacity, "the longest installed name fits", context);
-  Check(installDir.size() + kProgramName.size() < vx::kPathCapacity, "the program path fits", context);
+  Check(installDir.size() + kLongestName.size() < vx::kOpenPathCapacity, "the longest installed name can be opened",
+        context);
 
   std::string target = CollapseBackslashes(installDir);
   target.pop_back();

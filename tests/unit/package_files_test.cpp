@@ -106,21 +106,22 @@ TEST(PackageFilesTest, DestinationDirectoriesEndInABackslash) {
   }
 }
 
-// A path of 259 characters is the longest that fits; one more and the file is
-// skipped with an empty path, while the other path of the step is still built.
+// A path of 127 characters is the longest the LZ expansion service can open;
+// one more and the file is skipped with an empty path, while the other path of
+// the step is still built.
 TEST(PackageFilesTest, PathsAtTheLengthLimit) {
   enum class Root { kSource, kInstall, kSystem, kWindows };
   struct Case {
     int step;
     Root root;
-    size_t longestRoot;  // 259 minus what the step appends to the root
+    size_t longestRoot;  // 127 minus what the step appends to the root
   };
   const Case cases[] = {
-      {2, Root::kSource, 259 - 11},   // "...\" + "vp95dll.dl_"
-      {2, Root::kInstall, 259 - 11},  // "...\" + "vp95dll.dll"
-      {3, Root::kSystem, 259 - 12},   // "..." + "\vxmouse.vxd"
-      {4, Root::kWindows, 259 - 16},  // "..." + "\inf\vxmouse.inf"
-      {5, Root::kWindows, 259 - 12},  // "..." + "\vxmouse.hlp"
+      {2, Root::kSource, 127 - 11},   // "...\" + "vp95dll.dl_"
+      {2, Root::kInstall, 127 - 11},  // "...\" + "vp95dll.dll"
+      {3, Root::kSystem, 127 - 12},   // "..." + "\vxmouse.vxd"
+      {4, Root::kWindows, 127 - 16},  // "..." + "\inf\vxmouse.inf"
+      {5, Root::kWindows, 127 - 12},  // "..." + "\vxmouse.hlp"
   };
   for (const Case& c : cases) {
     for (size_t extra : {0u, 1u, 40u}) {
@@ -150,7 +151,7 @@ TEST(PackageFilesTest, PathsAtTheLengthLimit) {
       EXPECT_EQ(extra == 0, BuildCopyPaths(c.step, roots, &paths));
       const std::string longPath = c.root == Root::kSource ? paths.source : paths.destination;
       const std::string otherPath = c.root == Root::kSource ? paths.destination : paths.source;
-      EXPECT_EQ(extra == 0 ? 259u : 0u, longPath.size());
+      EXPECT_EQ(extra == 0 ? 127u : 0u, longPath.size());
       if (extra == 0) {
         EXPECT_EQ(root, longPath.substr(0, length));
       }

@@ -132,6 +132,8 @@ TEST(CustomPathTest, OnlyTheFirst254CharactersCount) {
   EXPECT_EQ(Check('d', std::string(254, '\\') + "tools").verdict, PathVerdict::kEmpty);
 }
 
+// The copy opens every file through an OFSTRUCT, which holds 127 characters:
+// "d:\", 112 typed characters, "\" and "vp95dll.dll" are the most it can take.
 TEST(CustomPathTest, InstallDirLeavesRoomForTheLongestInstalledName) {
   struct Case {
     std::string text;
@@ -139,12 +141,12 @@ TEST(CustomPathTest, InstallDirLeavesRoomForTheLongestInstalledName) {
   };
   // clang-format off
   const Case cases[] = {
-      {PathOfLength(244),              PathVerdict::kAccepted},
-      {PathOfLength(245),              PathVerdict::kNoRoomForFiles},
+      {PathOfLength(112),              PathVerdict::kAccepted},
+      {PathOfLength(113),              PathVerdict::kNoRoomForFiles},
       {PathOfLength(254),              PathVerdict::kNoRoomForFiles},
-      {"\\\\\\" + PathOfLength(244),   PathVerdict::kAccepted},  // leading backslashes are not kept
-      {PathOfLength(243) + "\\",       PathVerdict::kAccepted},
-      {PathOfLength(244) + "\\",       PathVerdict::kNoRoomForFiles},
+      {"\\\\\\" + PathOfLength(112),   PathVerdict::kAccepted},  // leading backslashes are not kept
+      {PathOfLength(111) + "\\",       PathVerdict::kAccepted},
+      {PathOfLength(112) + "\\",       PathVerdict::kNoRoomForFiles},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -152,9 +154,9 @@ TEST(CustomPathTest, InstallDirLeavesRoomForTheLongestInstalledName) {
     const CheckResult result = Check('d', c.text);
     EXPECT_EQ(result.verdict, c.verdict);
     if (c.verdict != PathVerdict::kAccepted) continue;
-    // What the copy dialog forms fills a path buffer to its last byte.
+    // What the copy dialog forms fills an OFSTRUCT's path to its last byte.
     const std::string destination = result.installDir + "\\" + "vp95dll.dll";
-    EXPECT_EQ(destination.size() + 1, 260u);
+    EXPECT_EQ(destination.size() + 1, kOpenPathCapacity);
   }
 }
 

@@ -68,10 +68,11 @@ TEST(UpdateStartupFiles, RunsItsThreeStepsInOrder) {
   EXPECT_EQ(files.OpenHandles(), 0u);
 }
 
-// Paths are built in 260 bytes: a Windows directory of 248 characters still
-// takes "\system.ulv"; one that does not fit skips the steps that need it.
+// The backups are opened through an OFSTRUCT of 128 bytes: a Windows directory
+// of 116 characters still takes "\system.ulv"; one that does not fit skips the
+// steps that need it.
 TEST(UpdateStartupFiles, BuildsPathsForAnyWindowsDirectoryThatFits) {
-  const std::string longest(248, 'w');
+  const std::string longest(116, 'w');
   struct Case {
     const char* name;
     std::string windows;
@@ -81,9 +82,9 @@ TEST(UpdateStartupFiles, BuildsPathsForAnyWindowsDirectoryThatFits) {
   } cases[] = {
       {"a short directory", "D:\\WIN95", false, true, true},
       {"a directory with a trailing backslash", "C:\\", false, true, true},
-      {"248 characters: every path fits", "C:\\" + longest.substr(3), false, true, true},
-      {"249 characters: system.ulv does not fit", "C:\\" + longest.substr(2), false, true, false},
-      {"252 characters: win.ulv does not fit", "C:\\" + longest + "w", false, false, false},
+      {"116 characters: every path fits", "C:\\" + longest.substr(3), false, true, true},
+      {"117 characters: system.ulv does not fit", "C:\\" + longest.substr(2), false, true, false},
+      {"120 characters: win.ulv does not fit", "C:\\" + longest + "w", false, false, false},
       {"no directory from the system", "C:\\WINDOWS", true, false, false},
   };
   for (const Case& c : cases) {
