@@ -40,6 +40,15 @@ void ReadSourceDirectory() {
   const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathCapacity);
   // A path cut at the buffer's end would name some other directory.
   sourceDirKnown = Reported(length) && SourceDirectoryOf(modulePath, sourceDir, kPathCapacity);
+  if (!sourceDirKnown || PackageSourcesFit(sourceDir)) return;
+  // Started from a folder too deep for the LZ expansion service to open its
+  // files: the folder's short (8.3) form names them in fewer characters. When
+  // the system gives no short form the long one stays; either way a file whose
+  // path still does not fit is skipped.
+  char shortPath[kPathCapacity];
+  if (Reported(GetShortPathNameA(modulePath, shortPath, kPathCapacity))) {
+    sourceDirKnown = SourceDirectoryOf(shortPath, sourceDir, kPathCapacity);
+  }
 }
 
 void OnInitDialog(HWND dialog) {

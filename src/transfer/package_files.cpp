@@ -61,6 +61,15 @@ bool SourceDirectoryOf(const char* modulePath, char* dir, size_t capacity) {
   return true;
 }
 
+bool PackageSourcesFit(const char* sourceDir) {
+  size_t longestName = 0;
+  for (const PackageFile& file : PackageFiles) {
+    const size_t length = TextLength(file.sourceName);
+    if (length > longestName) longestName = length;
+  }
+  return TextLength(sourceDir) + longestName + 1 <= kOpenPathCapacity;
+}
+
 bool DestinationDirectoryOf(DestinationKind kind, const CopyRoots& roots, char* dir, size_t capacity) {
   if (capacity == 0) return false;
   return JoinPath(dir, capacity, RootOf(kind, roots), SuffixOf(kind));

@@ -62,6 +62,11 @@ struct CopyPaths {
 // directory. Returns false, leaving `dir` empty, when the result does not fit.
 bool SourceDirectoryOf(const char* modulePath, char* dir, size_t capacity);
 
+// True when every package file's source path formed on `sourceDir` fits what
+// the LZ expansion service can open. When it does not, the copy dialog asks for
+// the directory's short form, which names the same files in fewer characters.
+bool PackageSourcesFit(const char* sourceDir);
+
 // The destination directory of `kind`, with its trailing backslash. Returns
 // false, leaving `dir` empty, when it does not fit or its root is unknown.
 bool DestinationDirectoryOf(DestinationKind kind, const CopyRoots& roots, char* dir, size_t capacity);

@@ -161,12 +161,33 @@ TEST_F(Transfer, MissingSourceFileIsSkippedAndTheOthersStillLand) {
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 }
 
-TEST_F(Transfer, RenamedSetupStillFindsItsPackageFiles) {
-  for (const char* name : {"install.exe", "setup (1).exe"}) {
-    SCOPED_TRACE(name);
+// A folder of exactly `length` characters under C:\altdisk, made of names too
+// long for 8.3, so that the system has a shorter form of it.
+std::string DeepFolder(size_t length) {
+  std::string folder = "C:\\altdisk";
+  for (char level = 'a'; folder.size() < length; ++level) folder += std::string("\\") + level + " long folder name";
+  folder.resize(length);
+  if (folder.back() == ' ' || folder.back() == '\\') folder.back() = 'z';
+  return folder;
+}
+
+TEST_F(Transfer, SetupFindsItsPackageFilesWhateverItsNameAndFolder) {
+  struct Case {
+    std::string folder;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"C:\\altdisk", "install.exe"},
+      {"C:\\altdisk", "setup (1).exe"},
+      // Too deep for the LZ expansion service to open the files by their long
+      // paths: Setup takes them through the folder's short form.
+      {DeepFolder(200), "SETUP.EXE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder + "\\" + c.name);
     ResetSystem();
-    ASSERT_TRUE(CopyDisk("C:\\altdisk", name));
-    SetupProcess setup(std::string("C:\\altdisk\\") + name);
+    ASSERT_TRUE(CopyDisk(c.folder, c.name));
+    SetupProcess setup(c.folder + "\\" + c.name);
     ASSERT_TRUE(setup.started());
     HWND success = ReachSuccess(setup);
     ASSERT_NE(success, nullptr);

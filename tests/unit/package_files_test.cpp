@@ -108,7 +108,8 @@ TEST(PackageFilesTest, DestinationDirectoriesEndInABackslash) {
 
 // A path of 127 characters is the longest the LZ expansion service can open;
 // one more and the file is skipped with an empty path, while the other path of
-// the step is still built.
+// the step is still built. A source directory that cannot take the longest name
+// is one the copy dialog asks the short form of.
 TEST(PackageFilesTest, PathsAtTheLengthLimit) {
   enum class Root { kSource, kInstall, kSystem, kWindows };
   struct Case {
@@ -152,6 +153,9 @@ TEST(PackageFilesTest, PathsAtTheLengthLimit) {
       const std::string longPath = c.root == Root::kSource ? paths.source : paths.destination;
       const std::string otherPath = c.root == Root::kSource ? paths.destination : paths.source;
       EXPECT_EQ(extra == 0 ? 127u : 0u, longPath.size());
+      if (c.root == Root::kSource) {
+        EXPECT_EQ(extra == 0, PackageSourcesFit(roots.sourceDir));
+      }
       if (extra == 0) {
         EXPECT_EQ(root, longPath.substr(0, length));
       }

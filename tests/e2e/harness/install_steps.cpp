@@ -124,6 +124,10 @@ bool WaitForFiles(const std::vector<InstalledFile>& files, DWORD timeoutMs) {
 }
 
 bool CopyDisk(const std::string& folder, const std::string& programName, const std::vector<std::string>& omit) {
+  // Every level from the drive's root in, for deep folders.
+  for (size_t slash = folder.find('\\', 3); slash != std::string::npos; slash = folder.find('\\', slash + 1)) {
+    CreateDirectoryA(folder.substr(0, slash).c_str(), nullptr);
+  }
   CreateDirectoryA(folder.c_str(), nullptr);
   bool ok = CopyWholeFile("A:\\SETUP.EXE", folder + "\\" + programName);
   for (const std::string& name : DiskNames()) {

@@ -46,8 +46,9 @@ void ExpectOriginalBytes(const std::vector<InstalledFile>& files);
 // Waits until every one of the files exists.
 bool WaitForFiles(const std::vector<InstalledFile>& files, DWORD timeoutMs = kWaitMs);
 
-// Puts a copy of the installation disk into `folder` (created), the program as
-// `programName`, leaving out the disk files named in `omit`.
+// Puts a copy of the installation disk into `folder` (created with every level
+// above it), the program as `programName`, leaving out the disk files named in
+// `omit`.
 bool CopyDisk(const std::string& folder, const std::string& programName, const std::vector<std::string>& omit = {});
 
 // The drive list's entries in order, its selected index (LB_ERR for none), and
