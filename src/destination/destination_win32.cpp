@@ -7,16 +7,32 @@
 
 namespace vx {
 
-bool HasEnoughFreeSpace(const char* root) {
-  // GetDiskFreeSpaceExA would report sizes over 2 GB, but the first release of
-  // Windows 95 lacks it; the 2 GB that GetDiskFreeSpaceA reports at most are
-  // plenty for this test.
-  DWORD sectorsPerCluster = 0;
-  DWORD bytesPerSector = 0;
-  DWORD freeClusters = 0;
-  DWORD totalClusters = 0;
-  if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) return false;
-  return IsEnoughFreeSpace(sectorsPerCluster, freeClusters, bytesPerSector);
+namespace {
+
+class SystemFreeSpace final : public FreeSpaceQuery {
+ public:
+  bool Figures(const char* root, uint32_t* sectorsPerCluster, uint32_t* freeClusters,
+               uint32_t* bytesPerSector) override {
+    // GetDiskFreeSpaceExA would report sizes over 2 GB, but the first release of
+    // Windows 95 lacks it; the 2 GB that GetDiskFreeSpaceA reports at most are
+    // plenty for this test.
+    DWORD sectors = 0;
+    DWORD bytes = 0;
+    DWORD freeCount = 0;
+    DWORD totalClusters = 0;
+    if (!GetDiskFreeSpaceA(root, &sectors, &bytes, &freeCount, &totalClusters)) return false;
+    *sectorsPerCluster = sectors;
+    *freeClusters = freeCount;
+    *bytesPerSector = bytes;
+    return true;
+  }
+};
+
+}  // namespace
+
+bool HasEnoughFreeSpace(const char* root, const char* fallbackRoot) {
+  SystemFreeSpace query;
+  return DriveHasEnoughFreeSpace(query, root, fallbackRoot);
 }
 
 bool CreateOneDirectory(const char* path) {

@@ -5,8 +5,10 @@
 namespace vx {
 
 // True when the drive of `root` ("c:" or "d:\") has at least 500000 bytes free.
-// A drive that cannot be queried (no disk, a lost network drive) is refused.
-bool HasEnoughFreeSpace(const char* root);
+// When the system cannot report on `root`, `fallbackRoot` is asked if it is not
+// null. A drive that cannot be queried (no disk, a lost network drive) is
+// refused.
+bool HasEnoughFreeSpace(const char* root, const char* fallbackRoot);
 
 // Creates one directory. True when it was created or a directory of that name is
 // already there; a file of that name is a failure.

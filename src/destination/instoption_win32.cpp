@@ -101,7 +101,7 @@ void Accept(HWND dialog) {
 }
 
 void ContinueExpress(HWND dialog) {
-  if (!HasEnoughFreeSpace(kExpressFreeSpaceRoot)) {
+  if (!HasEnoughFreeSpace(kExpressFreeSpaceRoot, kExpressFreeSpaceRootWithBackslash)) {
     ShowStop(dialog, kInsufficientSpaceMessage);
     return;
   }
@@ -132,7 +132,7 @@ void ContinueCustom(HWND dialog) {
   // anything is created.
   char root[kDriveRootCapacity];
   FormatDriveRoot(driveLetter, root);
-  if (!HasEnoughFreeSpace(root)) {
+  if (!HasEnoughFreeSpace(root, nullptr)) {
     ShowStop(dialog, kInsufficientSpaceMessage);
     return;
   }

@@ -152,6 +152,17 @@ bool IsEnoughFreeSpace(uint32_t sectorsPerCluster, uint32_t freeClusters, uint32
   return freeSectors * bytesPerSector >= kMinFreeBytes;
 }
 
+bool DriveHasEnoughFreeSpace(FreeSpaceQuery& query, const char* root, const char* fallbackRoot) {
+  uint32_t sectorsPerCluster = 0;
+  uint32_t freeClusters = 0;
+  uint32_t bytesPerSector = 0;
+  if (!query.Figures(root, &sectorsPerCluster, &freeClusters, &bytesPerSector) &&
+      (fallbackRoot == nullptr || !query.Figures(fallbackRoot, &sectorsPerCluster, &freeClusters, &bytesPerSector))) {
+    return false;
+  }
+  return IsEnoughFreeSpace(sectorsPerCluster, freeClusters, bytesPerSector);
+}
+
 DirectoryLevels::DirectoryLevels(char driveLetter, const char* pathText) : textPosition_(0) {
   TakePathText(text_, pathText);
   char root[kDriveRootCapacity];

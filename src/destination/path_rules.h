@@ -22,6 +22,10 @@ constexpr char kCreateQuestion[] = "This directory does not exist, create it?!";
 
 constexpr char kExpressDirectory[] = "c:\\vx95";
 constexpr char kExpressFreeSpaceRoot[] = "c:";  // without a backslash
+// Asked when the system refuses the form without a backslash: Windows'
+// documentation wants a root to end in one, and a system that holds to that
+// would otherwise refuse every express installation.
+constexpr char kExpressFreeSpaceRootWithBackslash[] = "c:\\";
 constexpr char kDefaultCustomPath[] = "VX95";
 constexpr char kDriveListSource[] = "c:\\";
 
@@ -74,6 +78,23 @@ PathVerdict CheckCustomPath(char driveLetter, const char* editText, char (&pathT
 // True when a drive with the given figures has at least kMinFreeBytes free. The
 // product is formed in 64 bits, so drives with 4 GB or more free pass.
 bool IsEnoughFreeSpace(uint32_t sectorsPerCluster, uint32_t freeClusters, uint32_t bytesPerSector);
+
+// The system's free-space figures of a drive root.
+class FreeSpaceQuery {
+ public:
+  // False when the system cannot report on `root`; the figures are then not set.
+  virtual bool Figures(const char* root, uint32_t* sectorsPerCluster, uint32_t* freeClusters,
+                       uint32_t* bytesPerSector) = 0;
+
+ protected:
+  ~FreeSpaceQuery() = default;
+};
+
+// True when the drive of `root` has at least kMinFreeBytes free. When the system
+// cannot report on `root`, `fallbackRoot` (if not null) is asked instead; a
+// drive that no query reports on is refused. A drive reported with too little
+// space is refused without asking the fallback.
+bool DriveHasEnoughFreeSpace(FreeSpaceQuery& query, const char* root, const char* fallbackRoot);
 
 // Walks the directories to create for a custom path, from the outermost in:
 // "tools\\bin\" on drive d gives d:\tools, then d:\tools\bin. Empty names (from

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -209,19 +211,53 @@ TEST(DriveListTest, LetterComesFromTheThirdCharacter) {
   EXPECT_STREQ(root, "d:\\");
 }
 
+// Answers with the figures of one drive, except for the roots it is told to
+// fail on, and records the roots it was asked about.
+class FakeFreeSpace final : public FreeSpaceQuery {
+ public:
+  FakeFreeSpace(uint32_t sectorsPerCluster, uint32_t freeClusters, uint32_t bytesPerSector,
+                std::vector<std::string> failing)
+      : sectorsPerCluster_(sectorsPerCluster),
+        freeClusters_(freeClusters),
+        bytesPerSector_(bytesPerSector),
+        failing_(std::move(failing)) {}
+
+  std::vector<std::string> asked;
+
+  bool Figures(const char* root, uint32_t* sectorsPerCluster, uint32_t* freeClusters,
+               uint32_t* bytesPerSector) override {
+    asked.push_back(root);
+    if (std::find(failing_.begin(), failing_.end(), root) != failing_.end()) return false;
+    *sectorsPerCluster = sectorsPerCluster_;
+    *freeClusters = freeClusters_;
+    *bytesPerSector = bytesPerSector_;
+    return true;
+  }
+
+ private:
+  uint32_t sectorsPerCluster_;
+  uint32_t freeClusters_;
+  uint32_t bytesPerSector_;
+  std::vector<std::string> failing_;
+};
+
+// The express branch's question: c: first, then c:\ if the system refuses the
+// form without a backslash.
 TEST(FreeSpaceTest, AtLeast500000BytesInA64BitProduct) {
   struct Case {
     uint32_t sectorsPerCluster;
     uint32_t freeClusters;
     uint32_t bytesPerSector;
     bool enough;
+    std::vector<std::string> failing = {};
+    std::vector<std::string> asked = {"c:"};
   };
   // clang-format off
   const Case cases[] = {
       {1, 500000, 1, true},
       {1, 499999, 1, false},
       {4, 15625, 8, true},             // exactly 500000
-      {8, 122, 512, false},            // 499712
+      {8, 122, 512, false},            // 499712; an answer, so c:\ is not asked
       {8, 123, 512, true},             // 503808
       {1, 1, 499999, false},
       {499999, 1, 1, false},
@@ -235,11 +271,17 @@ TEST(FreeSpaceTest, AtLeast500000BytesInA64BitProduct) {
       {0, 1000000, 512, false},
       {8, 0, 512, false},
       {8, 1000000, 0, false},
+      {8, 123, 512, true,  {"c:"},          {"c:", "c:\\"}},  // a system that wants the backslash
+      {8, 122, 512, false, {"c:"},          {"c:", "c:\\"}},
+      {8, 123, 512, false, {"c:", "c:\\"}, {"c:", "c:\\"}},  // no figures at all: refused
   };
   // clang-format on
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.sectorsPerCluster << " x " << c.freeClusters << " x " << c.bytesPerSector);
-    EXPECT_EQ(IsEnoughFreeSpace(c.sectorsPerCluster, c.freeClusters, c.bytesPerSector), c.enough);
+    SCOPED_TRACE(testing::Message() << c.sectorsPerCluster << " x " << c.freeClusters << " x " << c.bytesPerSector
+                                    << ", failing on " << c.failing.size() << " roots");
+    FakeFreeSpace query(c.sectorsPerCluster, c.freeClusters, c.bytesPerSector, c.failing);
+    EXPECT_EQ(DriveHasEnoughFreeSpace(query, kExpressFreeSpaceRoot, kExpressFreeSpaceRootWithBackslash), c.enough);
+    EXPECT_EQ(query.asked, c.asked);
   }
 }
 
