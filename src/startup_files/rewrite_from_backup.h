@@ -26,7 +26,7 @@ enum class RewriteOutcome {
 // byte for byte equal to it, so that its content is never held nowhere. Text
 // mode as TextReader and TextWriter describe; each line goes out as read, behind
 // `rule`'s prefix when it gives one. Everything is closed on return; the pass
-// that calls this reports nothing, the result serves the tests.
+// that calls this tells the user only of kRestoreFailed.
 RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath, LineRule& rule);
 
 }  // namespace vx

@@ -38,6 +38,26 @@ constexpr ProfileEntry kSystemIniEntries[] = {
 // directory: the file just backed up.
 constexpr char kSystemIniProfile[] = "system.ini";
 
+// The stop shown for a start-up file that could be neither rewritten nor put
+// back: the file's path, this text, the backup's path and a full stop.
+constexpr char kNotRestoredText[] = " could not be updated or restored.\nIts original content is in ";
+constexpr char kNotRestoredEnd[] = ".";
+constexpr size_t kNotRestoredCapacity = 2 * kOpenPathCapacity + sizeof kNotRestoredText + sizeof kNotRestoredEnd;
+
+// Rewrites a start-up file from its backup. When it is left damaged, the user
+// must learn where its original content is kept, or the system starts next
+// time from a file cut short; the pass goes on either way.
+void RewriteOrReport(FileSystem& files, StartupSystem& system, const char* path, const char* backup, LineRule& rule) {
+  if (RewriteFromBackup(files, path, backup, rule) != RewriteOutcome::kRestoreFailed) return;
+  // Both paths are shorter than kOpenPathCapacity, so the whole text fits.
+  char message[kNotRestoredCapacity];
+  CopyText(message, sizeof message, path);
+  AppendText(message, sizeof message, kNotRestoredText);
+  AppendText(message, sizeof message, backup);
+  AppendText(message, sizeof message, kNotRestoredEnd);
+  system.ShowStop(message);
+}
+
 // Builds a start-up file's path and its backup's in the Windows directory.
 bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, char (&path)[kOpenPathCapacity],
                         char (&backup)[kOpenPathCapacity]) {
@@ -57,7 +77,7 @@ void UpdateWinIni(FileSystem& files, StartupSystem& system) {
   system.FlushProfileCache(path);
   if (!system.BackupStartupFile(path, backup)) return;
   WinIniRule rule;
-  RewriteFromBackup(files, path, backup, rule);
+  RewriteOrReport(files, system, path, backup, rule);
   system.FlushProfileCache(path);
 }
 
@@ -80,7 +100,7 @@ void UpdateAutoexecBat(FileSystem& files, StartupSystem& system) {
   // No autoexec.bat, or one that cannot be read: nothing is made or written.
   if (!system.BackupStartupFile(kAutoexecBat.path, kAutoexecBat.backup)) return;
   AutoexecRule rule;
-  RewriteFromBackup(files, kAutoexecBat.path, kAutoexecBat.backup, rule);
+  RewriteOrReport(files, system, kAutoexecBat.path, kAutoexecBat.backup, rule);
 }
 
 }  // namespace

@@ -34,13 +34,19 @@ class StartupSystem {
   // Has the system write out and drop what it holds of a profile file.
   virtual void FlushProfileCache(const char* fileName) = 0;
 
+  // Shows `message` to the user as a stop: caption "Stop", the stop icon and an
+  // OK button. Returns once the user has answered.
+  virtual void ShowStop(const char* message) = 0;
+
  protected:
   ~StartupSystem() = default;
 };
 
 // Runs the three steps in order: win.ini, system.ini, autoexec.bat. Each has
 // closed its files before the next begins, and a step that stops early does not
-// keep the later ones from running. Nothing is shown and nothing reported.
+// keep the later ones from running. Only a start-up file left damaged, its
+// rewrite and the putting back of its original both failed, is shown to the
+// user, naming the backup that holds the original; nothing else is reported.
 void UpdateStartupFiles(FileSystem& files, StartupSystem& system);
 
 }  // namespace vx

@@ -11,6 +11,8 @@ namespace {
 
 class Win32StartupSystem final : public StartupSystem {
  public:
+  explicit Win32StartupSystem(HWND owner) : owner_(owner) {}
+
   bool WindowsDirectory(char* dest, size_t capacity) override {
     const UINT length = GetWindowsDirectoryA(dest, static_cast<UINT>(capacity));
     return length != 0 && length < capacity;
@@ -29,13 +31,18 @@ class Win32StartupSystem final : public StartupSystem {
   void FlushProfileCache(const char* fileName) override {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
   }
+
+  void ShowStop(const char* message) override { MessageBoxA(owner_, message, "Stop", MB_OK | MB_ICONSTOP); }
+
+ private:
+  HWND owner_;
 };
 
 }  // namespace
 
-void UpdateStartupFiles() {
+void UpdateStartupFiles(HWND owner) {
   Win32Files files;
-  Win32StartupSystem system;
+  Win32StartupSystem system(owner);
   UpdateStartupFiles(files, system);
 }
 

@@ -97,11 +97,14 @@ class FakeStartupSystem final : public vx::StartupSystem {
   size_t backupByteLimit = MemoryFiles::kNever;
   // Change the first byte copied (a source the service took for compressed).
   bool backupAltered = false;
+  // The texts of the stop messages shown, in order.
+  std::vector<std::string> stops;
 
   bool WindowsDirectory(char* dest, size_t capacity) override;
   bool BackupStartupFile(const char* startupPath, const char* backupPath) override;
   void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override;
   void FlushProfileCache(const char* fileName) override;
+  void ShowStop(const char* message) override { stops.push_back(message); }
 
  private:
   vx::FileSystem& files_;

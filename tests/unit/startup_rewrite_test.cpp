@@ -158,7 +158,9 @@ TEST(RewriteFromBackup, KeepsTheBackupWhenTheOriginalCannotBePutBack) {
 
 // The whole pass in memory, each operation failing in turn: win.ini and
 // autoexec.bat end up rewritten or as they were, system.ini is never touched,
-// and at no moment is a start-up file's original held nowhere.
+// and at no moment is a start-up file's original held nowhere. A file left
+// damaged, only when the putting back fails too, is named to the user once,
+// with the backup that holds its original.
 TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
   const std::string win = "[windows]\r\nload=point32.exe\r\nrun=\r\n" + std::string(17000, 'w') + "\r\n[fonts]\r\n";
   const std::string systemIni = "[boot]\r\nmouse.drv=lmouse.drv\r\n";
@@ -167,9 +169,13 @@ TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
     const char* path;
     const char* backup;
     const std::string* original;
+    const char* stop;
+    int stopsSeen;
   } startupFiles[] = {
-      {"C:\\WINDOWS\\win.ini", "C:\\WINDOWS\\win.ulv", &win},
-      {"c:\\autoexec.bat", "c:\\autoexec.ulv", &autoexec},
+      {"C:\\WINDOWS\\win.ini", "C:\\WINDOWS\\win.ulv", &win,
+       "C:\\WINDOWS\\win.ini could not be updated or restored.\nIts original content is in C:\\WINDOWS\\win.ulv.", 0},
+      {"c:\\autoexec.bat", "c:\\autoexec.ulv", &autoexec,
+       "c:\\autoexec.bat could not be updated or restored.\nIts original content is in c:\\autoexec.ulv.", 0},
   };
   auto fresh = [&] {
     MemoryFiles files;
@@ -203,17 +209,31 @@ TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
       EXPECT_TRUE(originalsKept);
       EXPECT_EQ(files.OpenHandles(), 0u);
       EXPECT_EQ(files.contents["C:\\WINDOWS\\system.ini"], systemIni);
-      for (const StartupFile& f : startupFiles) {
+      // A single failure is always mended; from then on every later step
+      // fails before it could damage a second file.
+      EXPECT_LE(system.stops.size(), fromThenOn ? 1u : 0u);
+      for (StartupFile& f : startupFiles) {
         SCOPED_TRACE(f.path);
+        const bool stopped = std::count(system.stops.begin(), system.stops.end(), f.stop) != 0;
+        f.stopsSeen += stopped;
         const std::string& now = files.contents[f.path];
+        if (now != *f.original && now != clean.contents[f.path]) {
+          EXPECT_TRUE(stopped) << "damaged without a word";
+        }
         if (now == *f.original) continue;
         if (!fromThenOn) {
           EXPECT_EQ(now, clean.contents[f.path]) << "cut short or changed";
         }
         EXPECT_EQ(files.contents[f.backup], *f.original) << "changed without a complete backup";
       }
+      for (const std::string& stop : system.stops) {
+        EXPECT_TRUE(std::any_of(std::begin(startupFiles), std::end(startupFiles), [&](const StartupFile& f) {
+          return stop == f.stop;
+        })) << stop;
+      }
     }
   }
+  for (const StartupFile& f : startupFiles) EXPECT_GT(f.stopsSeen, 0) << f.path;
 }
 
 }  // namespace
