@@ -128,16 +128,21 @@ boot() {
   # every 32-bit Wine process ("supervisor read access in user mode").
   # snapshot=on: the job's writes to the root disk are thrown away, the cached
   # PC stays as built.
+  local shared=() shared_dir=
+  if [ -d "$root/../shared" ]; then
+    shared_dir=$(cd "$root/../shared" && pwd)
+    shared=(-virtfs "local,path=$shared_dir,mount_tag=shared,security_model=none,id=shared,readonly=on")
+  fi
   local started=$SECONDS status=0
   say "stage guest-job $(basename "$job") (limit ${limit} s)"
   timeout --kill-after=10 "$limit" qemu-system-i386 \
     -machine pc -cpu max,-smap -smp 2 -m "$guest_memory_mb" \
-    -nographic -no-reboot -monitor none -serial "file:$out/console.log" \
+    -nographic -no-reboot -monitor none -nic none -serial "file:$out/console.log" \
     -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-    -append "root=/dev/vda rw console=ttyS0 quiet init=/sbin/vx-init vx_share=$root vx_job=$job vx_out=$out/guest" \
+    -append "root=/dev/vda rw console=ttyS0 quiet init=/sbin/vx-init vx_share=$root vx_job=$job vx_out=$out/guest${shared_dir:+ vx_shared=$shared_dir}" \
     -drive "file=$dir/root.img,if=virtio,format=raw,snapshot=on" \
     -virtfs "local,path=$root,mount_tag=work,security_model=none,id=work" \
-    -virtfs "local,path=$dir,mount_tag=cache,security_model=none,id=cache" \
+    -virtfs "local,path=$dir,mount_tag=cache,security_model=none,id=cache" "${shared[@]}" \
     </dev/null >"$out/qemu.log" 2>&1 || status=$?
   if [ $status -eq 124 ] || [ $status -eq 137 ]; then
     cat "$out/guest/job.log" 2>/dev/null || tail -n 40 "$out/console.log"
