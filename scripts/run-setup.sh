@@ -30,16 +30,34 @@ fi
 
 "$bench" start
 eval "$("$bench" env)"
+# The prefix stays for a look around; Wine and Xvfb do not, whatever happens.
+end_session() {
+  wineserver -k 2>/dev/null || true
+  [ -f "$VX_BENCH_DIR/xvfb.pid" ] && kill "$(cat "$VX_BENCH_DIR/xvfb.pid")" 2>/dev/null || true
+}
+trap end_session EXIT
 tour=$root/build/tour
 rm -rf "$tour"
 mkdir -p "$tour"
-wine "$root/build/bench-x64/tour.exe" "$(winepath -w "$tour")"
+tour_status=0
+wine "$root/build/bench-x64/tour.exe" "$(winepath -w "$tour")" || tour_status=$?
 for picture in "$tour"/*.bmp; do
+  [ -e "$picture" ] || continue
   convert "$picture" "${picture%.bmp}.png" && rm "$picture"
 done
 echo
 echo "Pictures of the tour: $tour"
 ls "$tour"
+# Every picture must be there and show more than one colour: a window pictured
+# before it was painted, or after it was gone, is a blank or empty file.
+bad_pictures=()
+for name in 01-backdrop-and-welcome 02-welcome 03-destination 04-destination-custom 05-copying 06-updating \
+            07-success 08-reminder; do
+  png=$tour/$name.png
+  if [ ! -s "$png" ] || [ "$(identify -format '%k' "$png" 2>/dev/null || echo 0)" -le 1 ]; then
+    bad_pictures+=("$name")
+  fi
+done
 
 c=$WINEPREFIX/drive_c
 echo
@@ -65,8 +83,9 @@ echo "Start-up files and their backups:"
 for f in windows/win.ini windows/win.ulv windows/system.ini windows/system.ulv autoexec.bat autoexec.ulv; do
   if [ -f "$c/$f" ]; then printf '  %-22s %6d bytes\n' "$f" "$(stat -c %s "$c/$f")"; fi
 done
-# The prefix stays for a look around; Wine and Xvfb do not.
-wineserver -k 2>/dev/null || true
-[ -f "$VX_BENCH_DIR/xvfb.pid" ] && kill "$(cat "$VX_BENCH_DIR/xvfb.pid")" 2>/dev/null || true
 echo
 echo "The sandbox prefix is $WINEPREFIX."
+if [ ${#bad_pictures[@]} -gt 0 ] || [ "$tour_status" -ne 0 ]; then
+  echo "run-setup: the tour ended with $tour_status; missing or blank pictures: ${bad_pictures[*]:-none}" >&2
+  exit 1
+fi

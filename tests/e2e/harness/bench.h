@@ -77,8 +77,22 @@ int FocusedControlId(HWND dialog);
 RECT WindowRect(HWND window);
 SIZE ClientSize(HWND window);
 
-// Saves the screen area of a window (or the whole screen for nullptr) as a
-// 24-bit BMP file.
+// Pixels of a screen rectangle (or of a drawing) as 0xRRGGBB, top row first.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> data;
+};
+// What the screen shows where a window is (or the whole screen for nullptr);
+// nothing when the window is gone. The screen is read rather than the window
+// asked to paint, so a window whose threads are suspended can be pictured.
+Pixels CaptureWindow(HWND window);
+// False for an empty picture or one of a single colour, such as a window that
+// has not been painted yet.
+bool ShowsSomething(const Pixels& pixels);
+// Writes the pixels as a 24-bit BMP file.
+bool SavePixels(const Pixels& pixels, const std::string& path);
+// Both: false when the window is gone or shows nothing, and no file is written.
 bool SaveScreenshot(HWND window, const std::string& path);
 
 }  // namespace e2e

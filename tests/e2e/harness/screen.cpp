@@ -1,4 +1,5 @@
 // Reading message boxes and pixels off the screen.
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <vector>
@@ -8,15 +9,9 @@
 namespace e2e {
 namespace {
 
-// Pixels of a screen rectangle (or of a drawing) as 32-bit BGRX.
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<DWORD> data;
-};
-
 Pixels Capture(HDC source, int x, int y, int width, int height) {
   Pixels pixels;
+  if (width <= 0 || height <= 0) return pixels;
   pixels.width = width;
   pixels.height = height;
   pixels.data.resize(static_cast<size_t>(width) * height);
@@ -156,10 +151,17 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, const char* caption, DWORD timeoutMs
   return box;
 }
 
-bool SaveScreenshot(HWND window, const std::string& path) {
+Pixels CaptureWindow(HWND window) {
   RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (window != nullptr) rect = WindowRect(window);
-  Pixels pixels = CaptureScreen(rect);
+  if (window != nullptr && !GetWindowRect(window, &rect)) return {};
+  return CaptureScreen(rect);
+}
+
+bool ShowsSomething(const Pixels& pixels) {
+  return std::any_of(pixels.data.begin(), pixels.data.end(), [&](DWORD pixel) { return pixel != pixels.data.front(); });
+}
+
+bool SavePixels(const Pixels& pixels, const std::string& path) {
   const int rowBytes = (pixels.width * 3 + 3) & ~3;
   BITMAPFILEHEADER file = {};
   BITMAPINFOHEADER header = {};
@@ -187,6 +189,11 @@ bool SaveScreenshot(HWND window, const std::string& path) {
     std::fwrite(row.data(), 1, row.size(), out);
   }
   return std::fclose(out) == 0;
+}
+
+bool SaveScreenshot(HWND window, const std::string& path) {
+  const Pixels pixels = CaptureWindow(window);
+  return ShowsSomething(pixels) && SavePixels(pixels, path);
 }
 
 }  // namespace e2e
