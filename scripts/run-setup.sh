@@ -71,7 +71,9 @@ echo "Registry:"
 for key in 'HKLM\SOFTWARE\Corvessa\CurrentVersion\Trellion95' 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' \
            'HKLM\System\CurrentControlSet\Services\VxD\VMSMOUSE' 'HKLM\System\CurrentControlSet\Services\Class\Mouse' \
            'HKLM\Enum\Root\Mouse'; do
-  wine reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $key: missing"
+  # The 64-bit view, which the x86-64 Setup writes: reg.exe has read the 32-bit
+  # one here and reported Setup's keys under SOFTWARE as missing.
+  wine reg query "$key" /s /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $key: missing"
 done
 if [ -f "$c/windows/desktop/VX95.lnk" ] && command -v lnkinfo >/dev/null; then
   echo
