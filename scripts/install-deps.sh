@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3 python3-pil fonts-dejavu-core
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth x11-utils x11-apps imagemagick
   mscompress mtools liblnk-utils
   clang libclang-rt-14-dev time

@@ -65,6 +65,10 @@ make_prefix() {
   # Windows does, so that pictures and window geometry look like Windows.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
   wineserver -w
+  # The caption's close box is a Marlett glyph; without the font it shows the
+  # letter "r". This Wine does not look in /usr/share/wine/fonts, where
+  # fonts-wine puts it, but finds it in the prefix's own Fonts folder.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   # Windows 95 has a Desktop folder under the Windows directory; Wine's prefix
   # does not, and the shortcut is saved there.
   mkdir -p "$WINEPREFIX/drive_c/windows/desktop"
