@@ -176,10 +176,10 @@ int main(int argc, char** argv) {
   // Back to the express choice: its button goes straight on.
   Press(options, e2e::kExpressButton);
 
-  HWND copy = CatchDialog(setup.pid(), "Setup", e2e::kCopyCancel, e2e::kWaitMs);
+  HWND copy = CatchDialog(setup.pid(), "Setup", e2e::kCopyCancel, e2e::Scaled(e2e::kWaitMs));
   if (copy == nullptr) return Fail("COPYDIALOG");
   Snap(setup, copy, "05-copying");
-  HWND updating = CatchDialog(setup.pid(), "Updating....", 0, e2e::kWaitMs);
+  HWND updating = CatchDialog(setup.pid(), "Updating....", 0, e2e::Scaled(e2e::kWaitMs));
   if (updating == nullptr) return Fail("UPDATEENVDLG");
   Snap(setup, updating, "06-updating");
   HWND success = WaitForDialog(setup.pid(), "Setup Complete!", 30000);

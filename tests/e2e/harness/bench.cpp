@@ -1,9 +1,27 @@
 #include "harness/bench.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace e2e {
+
+DWORD Scaled(DWORD ms) {
+  static const double scale = [] {
+    char text[32] = "";
+    const DWORD length = GetEnvironmentVariableA("VX_TIMEOUT_SCALE", text, sizeof text);
+    if (length == 0) return 1.0;
+    char* end = text;
+    const double value = length < sizeof text ? std::strtod(text, &end) : 0;
+    if (end == text || *end != '\0' || value <= 0) {
+      std::fprintf(stderr, "VX_TIMEOUT_SCALE is not a positive number; time-outs stay as they are\n");
+      return 1.0;
+    }
+    return value;
+  }();
+  const double scaled = ms * scale;
+  return scaled < static_cast<double>(INFINITE) ? static_cast<DWORD>(scaled) : INFINITE - 1;
+}
 
 SetupProcess::SetupProcess(const std::string& exePath) {
   STARTUPINFOA startup = {};
@@ -21,14 +39,14 @@ SetupProcess::~SetupProcess() {
   if (info_.hProcess == nullptr) return;
   if (running()) {
     TerminateProcess(info_.hProcess, 99);
-    WaitForSingleObject(info_.hProcess, kWaitMs);
+    WaitForSingleObject(info_.hProcess, Scaled(kWaitMs));
   }
   CloseHandle(info_.hThread);
   CloseHandle(info_.hProcess);
 }
 
 bool SetupProcess::WaitForExit(DWORD timeoutMs) const {
-  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, Scaled(timeoutMs)) == WAIT_OBJECT_0;
 }
 
 DWORD SetupProcess::exitCode() const {
@@ -53,7 +71,8 @@ std::string WindowText(HWND window) {
   char text[1024] = "";
   // WM_GETTEXT rather than GetWindowText, which does not read the text of another
   // process's controls.
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, Scaled(5000),
+                      nullptr);
   return text;
 }
 
@@ -99,11 +118,11 @@ HWND WaitForWindow(DWORD pid, const char* className, const char* title, DWORD ti
     std::vector<HWND> found = FindWindows(pid, className, title);
     if (!found.empty()) {
       // Give the window a moment to finish WM_INITDIALOG and paint.
-      Sleep(150);
+      Sleep(Scaled(150));
       return found.front();
     }
     Sleep(50);
-  } while (GetTickCount() - start < timeoutMs);
+  } while (GetTickCount() - start < Scaled(timeoutMs));
   return nullptr;
 }
 
@@ -120,7 +139,7 @@ std::vector<std::pair<HWND, std::string>> VisibleDialogs(DWORD pid) {
 bool WaitUntilGone(HWND window, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   while (IsWindow(window) && IsWindowVisible(window)) {
-    if (GetTickCount() - start >= timeoutMs) return false;
+    if (GetTickCount() - start >= Scaled(timeoutMs)) return false;
     Sleep(50);
   }
   return true;

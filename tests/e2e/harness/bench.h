@@ -13,6 +13,11 @@ namespace e2e {
 
 constexpr DWORD kWaitMs = 15000;  // generous: Wine under load can be slow to open a window
 
+// A time-out or settling pause multiplied by the number in the environment
+// variable VX_TIMEOUT_SCALE (default 1), for machines many times slower than the
+// bench, such as an emulated PC. Every wait of the harness goes through it.
+DWORD Scaled(DWORD ms);
+
 // A monotonic clock in milliseconds, for the benchmarks under Wine.
 double NowMs();
 

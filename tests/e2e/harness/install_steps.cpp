@@ -118,7 +118,7 @@ bool WaitForFiles(const std::vector<InstalledFile>& files, DWORD timeoutMs) {
     bool all = true;
     for (const InstalledFile& file : files) all = all && FileExists(file.path);
     if (all) return true;
-    if (GetTickCount() - start >= timeoutMs) return false;
+    if (GetTickCount() - start >= Scaled(timeoutMs)) return false;
     Sleep(5);
   }
 }
@@ -172,13 +172,13 @@ bool SelectDrive(HWND options, char letter) {
 
 void SetItemText(HWND dialog, int id, const std::string& text) {
   SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                      5000, nullptr);
+                      Scaled(5000), nullptr);
 }
 
 bool ChooseCustom(HWND options) {
   Press(options, kCustomButton);
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < kWaitMs) {
+  while (GetTickCount() - start < Scaled(kWaitMs)) {
     if (IsWindowVisible(GetDlgItem(options, kPathEdit)) && ItemText(options, kPathEdit) == "VX95") return true;
     Sleep(20);
   }
@@ -192,7 +192,7 @@ HWND CatchCopyDialog(SetupProcess& setup) {
       if (dialog.second == "Setup" && GetDlgItem(dialog.first, kCopyCancel) != nullptr) return dialog.first;
     }
     Sleep(2);
-  } while (GetTickCount() - start < kWaitMs);
+  } while (GetTickCount() - start < Scaled(kWaitMs));
   return nullptr;
 }
 
@@ -201,7 +201,7 @@ HWND WaitForSuccessCancellingPrompts(SetupProcess& setup, std::vector<std::strin
   do {
     for (const auto& dialog : VisibleDialogs(setup.pid())) {
       if (dialog.second == "Setup Complete!") {
-        Sleep(150);
+        Sleep(Scaled(150));
         return dialog.first;
       }
       if (dialog.second == "Setup" || dialog.second == "Updating....") continue;
@@ -211,7 +211,7 @@ HWND WaitForSuccessCancellingPrompts(SetupProcess& setup, std::vector<std::strin
       WaitUntilGone(dialog.first);
     }
     Sleep(50);
-  } while (GetTickCount() - start < 30000);
+  } while (GetTickCount() - start < Scaled(30000));
   return nullptr;
 }
 

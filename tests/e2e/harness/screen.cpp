@@ -89,7 +89,7 @@ StockIcon IdentifyIcon(HWND iconControl) {
   rect.right = rect.left + size;
   rect.bottom = rect.top + size;
   // The box may be painted a moment after it appears.
-  for (int attempt = 0; attempt < 20; ++attempt, Sleep(100)) {
+  for (DWORD attempt = 0; attempt < Scaled(20); ++attempt, Sleep(100)) {
     Pixels shown = CaptureScreen(rect);
     const DWORD background = shown.data.front();
     StockIcon best = StockIcon::Unknown;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "harness/bench.h"
+
 namespace e2e {
 
 std::string WindowsDir() {
@@ -182,7 +184,7 @@ void ResetSystem() {
     GetWindowThreadProcessId(utility, &pid);
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (process == nullptr || !TerminateProcess(process, 0)) break;
-    WaitForSingleObject(process, 5000);
+    WaitForSingleObject(process, Scaled(5000));
     CloseHandle(process);
   }
   const std::string winIni = PristineWinIni();
@@ -229,7 +231,7 @@ ReportedVersion VersionOfNewProcess() {
   if (!CreateProcessA(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return reported;
   }
-  WaitForSingleObject(process.hProcess, 30000);
+  WaitForSingleObject(process.hProcess, Scaled(30000));
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   unsigned long major = 0;

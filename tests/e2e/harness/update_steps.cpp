@@ -114,7 +114,7 @@ UnixRun RunUnixProgram(const std::vector<std::string>& argv, DWORD timeoutMs) {
 
   const DWORD start = GetTickCount();
   while (!FileExists(output)) {
-    if (GetTickCount() - start >= timeoutMs) return run;
+    if (GetTickCount() - start >= Scaled(timeoutMs)) return run;
     Sleep(50);
   }
   std::string text = ReadBytesOrEmpty(output);

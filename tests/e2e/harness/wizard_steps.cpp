@@ -9,12 +9,12 @@ HWND WaitForDialogWith(DWORD pid, const char* caption, int id, DWORD timeoutMs) 
   do {
     for (const auto& dialog : VisibleDialogs(pid)) {
       if (dialog.second == caption && GetDlgItem(dialog.first, id) != nullptr) {
-        Sleep(150);  // let WM_INITDIALOG finish
+        Sleep(Scaled(150));  // let WM_INITDIALOG finish
         return dialog.first;
       }
     }
     Sleep(50);
-  } while (GetTickCount() - start < timeoutMs);
+  } while (GetTickCount() - start < Scaled(timeoutMs));
   return nullptr;
 }
 
