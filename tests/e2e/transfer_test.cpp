@@ -65,6 +65,37 @@ TEST_F(Transfer, ExpressInstallationExpandsEveryFileToItsOriginalBytes) {
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 }
 
+// Someone installing a mouse driver may have no working mouse. Keystrokes go
+// to whatever has the focus: Enter on the default buttons, a mnemonic, and Tab
+// to Continue in SUCCESSDLG, where Enter would restart the machine.
+TEST_F(Transfer, ExpressInstallationWithTheKeyboardAlone) {
+  SetupProcess setup;
+  HWND welcome = WaitForDialog(setup.pid(), "Welcome");
+  ASSERT_NE(welcome, nullptr);
+  ASSERT_TRUE(WaitForForeground(welcome));
+  ASSERT_TRUE(Type(VK_RETURN));
+
+  HWND options = WaitForDialogWith(setup.pid(), "Setup", kOptionContinue);
+  ASSERT_NE(options, nullptr);
+  ASSERT_TRUE(WaitForForeground(options));
+  ASSERT_TRUE(Type('C', VK_MENU));  // &Continue, with the express choice
+
+  HWND success = WaitForDialog(setup.pid(), "Setup Complete!", 30000);
+  ASSERT_NE(success, nullptr);
+  ExpectOriginalBytes(InstalledFiles("C:\\vx95\\"));
+  ASSERT_TRUE(WaitForForeground(success));
+  ASSERT_TRUE(Type(VK_TAB));
+  ASSERT_TRUE(WaitForFocus(success, kSuccessContinue));
+  ASSERT_TRUE(Type(VK_SPACE));
+
+  HWND reminder = WaitForDialogWith(setup.pid(), "Setup", IDOK);
+  ASSERT_NE(reminder, nullptr);
+  ASSERT_TRUE(WaitForForeground(reminder));
+  ASSERT_TRUE(Type(VK_RETURN));
+  ASSERT_TRUE(setup.WaitForExit());
+  EXPECT_EQ(setup.exitCode(), 0u);
+}
+
 TEST_F(Transfer, CopyingGoesOnBehindTheQuitPromptAndNoLetsTheWizardGoOn) {
   SetupProcess setup;
   HWND copy = nullptr;

@@ -156,11 +156,46 @@ void PressKey(HWND window, WORD virtualKey) {
   PostMessageA(window, WM_KEYUP, virtualKey, 0xC0000001);
 }
 
+bool Type(WORD virtualKey, WORD held) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD key, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  if (held != 0) add(held, 0);
+  add(virtualKey, 0);
+  add(virtualKey, KEYEVENTF_KEYUP);
+  if (held != 0) add(held, KEYEVENTF_KEYUP);
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool WaitForForeground(HWND window, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (GetForegroundWindow() != window) {
+    if (GetTickCount() - start >= Scaled(timeoutMs)) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
 int FocusedControlId(HWND dialog) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) || info.hwndFocus == nullptr) return 0;
   return GetDlgCtrlID(info.hwndFocus);
+}
+
+bool WaitForFocus(HWND dialog, int id, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (FocusedControlId(dialog) != id) {
+    if (GetTickCount() - start >= Scaled(timeoutMs)) return false;
+    Sleep(20);
+  }
+  return true;
 }
 
 RECT WindowRect(HWND window) {

@@ -61,6 +61,15 @@ void PostCommand(HWND dialog, WPARAM wParam);
 void PostSysCommand(HWND window, WPARAM command);
 void PressKey(HWND window, WORD virtualKey);
 
+// Keystrokes as the keyboard makes them (SendInput), never addressed to a window:
+// they go to whichever control has the focus, as a user's do. `held` (VK_MENU
+// for a mnemonic) is down around the key. False when not all were taken.
+bool Type(WORD virtualKey, WORD held = 0);
+// Waits until the window is the foreground window, the one keystrokes go to.
+bool WaitForForeground(HWND window, DWORD timeoutMs = kWaitMs);
+// Waits until control `id` of the dialog has the keyboard focus.
+bool WaitForFocus(HWND dialog, int id, DWORD timeoutMs = kWaitMs);
+
 enum class StockIcon { None, Hand, Question, Exclamation, Asterisk, Unknown };
 const char* IconName(StockIcon icon);
 

@@ -8,8 +8,6 @@
 namespace e2e {
 namespace {
 
-constexpr int kSuccessContinue = 1013;
-
 enum class Where { kInstallDir, kSystemDir, kInfDir, kWindowsDir };
 
 struct PackageRow {

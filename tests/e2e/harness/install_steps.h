@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-// Control ids of INSTOPTION and COPYDIALOG.
+// Control ids of INSTOPTION, COPYDIALOG and SUCCESSDLG.
 constexpr int kExpressButton = 1002;
 constexpr int kCustomButton = 1003;
 constexpr int kPathEdit = 1004;
@@ -23,6 +23,7 @@ constexpr int kExampleLabel = 1020;
 constexpr int kCopyCancel = 1011;
 constexpr int kCopyFrom = 1024;
 constexpr int kCopyTo = 1025;
+constexpr int kSuccessContinue = 1013;
 
 // One package file as installed: its name and where it lands.
 struct InstalledFile {
