@@ -1,25 +1,53 @@
 #!/usr/bin/env bash
 # Builds the installation disk and runs Setup under Wine in a sandbox prefix
-# inside build/ (never ~/.wine). The floppy image build/vantrix-disk.img holds
-# the Windows 95 SETUP.EXE; what runs here is the x86-64 build of the same
-# sources under wine64, which needs no 32-bit support from the machine.
+# inside build/ (never ~/.wine).
 #  - With $DISPLAY set, Setup opens in a window on that display.
 #  - Without one, a guided tour drives an express installation under Xvfb, saves
 #    a PNG of the backdrop and of every dialog in build/tour/, and prints what
 #    was installed.
+# What runs is the product, the i686 SETUP.EXE of build/disk, under wine32 where
+# this machine runs 32-bit code. Elsewhere it is the x86-64 build of the same
+# sources under wine64, and the script says so; there
+#   run-setup.sh --emulated-pc
+# gives the tour on the product inside the emulated i386 PC (scripts/i386-pc.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+emulated_pc=
+case "${1:-}" in
+  "") ;;
+  --emulated-pc) emulated_pc=1 ;;
+  *) echo "usage: run-setup.sh [--emulated-pc]" >&2; exit 2 ;;
+esac
+if [ -n "$emulated_pc" ]; then export VX_I386_ROUTE=emulated; fi
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-cmake --preset bench >/dev/null
-cmake --build --preset bench --target disk tour
+route=$(bash scripts/i386-pc.sh route)
+if [ "$route" = native ] || [ -n "$emulated_pc" ]; then
+  cmake --preset product-e2e >/dev/null
+  cmake --build --preset product-e2e --target tour
+  export VX_DISK_DIR=$root/build/disk VX_WINEARCH=win32
+  tour_exe=$root/build/product-e2e/tour.exe
+else
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target disk tour
+  tour_exe=$root/build/bench-x64/tour.exe
+fi
+case "$route" in
+  native) echo "run-setup: the product, build/disk/SETUP.EXE (i686), under wine32" ;;
+  *) if [ -n "$emulated_pc" ]; then
+       echo "run-setup: the product, build/disk/SETUP.EXE (i686), in the emulated i386 PC"
+     else
+       echo "run-setup: this machine runs no 32-bit code, so the x86-64 build of the same sources runs," \
+            "under wine64; --emulated-pc tours the product itself in an emulated i386 PC"
+     fi ;;
+esac
 
 export VX_BENCH_DIR=$root/build/run-bench
 bench=$root/scripts/wine-bench.sh
-"$bench" stop
-if [ -n "${DISPLAY:-}" ]; then
+if [ -n "${DISPLAY:-}" ] && [ -z "$emulated_pc" ]; then
+  "$bench" stop
   VX_USE_DISPLAY=$DISPLAY "$bench" start
   eval "$("$bench" env)"
   echo "Running A:\\SETUP.EXE (prefix: $WINEPREFIX)"
@@ -28,19 +56,13 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-"$bench" start
-eval "$("$bench" env)"
-# The prefix stays for a look around; Wine and Xvfb do not, whatever happens.
-end_session() {
-  wineserver -k 2>/dev/null || true
-  [ -f "$VX_BENCH_DIR/xvfb.pid" ] && kill "$(cat "$VX_BENCH_DIR/xvfb.pid")" 2>/dev/null || true
-}
-trap end_session EXIT
-tour=$root/build/tour
-rm -rf "$tour"
-mkdir -p "$tour"
 tour_status=0
-wine "$root/build/bench-x64/tour.exe" "$(winepath -w "$tour")" || tour_status=$?
+if [ -n "$emulated_pc" ]; then
+  bash scripts/i386-pc.sh job scripts/tour.sh "$tour_exe" || tour_status=$?
+else
+  bash scripts/tour.sh "$tour_exe" || tour_status=$?
+fi
+tour=$root/build/tour
 for picture in "$tour"/*.bmp; do
   [ -e "$picture" ] || continue
   convert "$picture" "${picture%.bmp}.png" && rm "$picture"
@@ -58,35 +80,6 @@ for name in 01-backdrop-and-welcome 02-welcome 03-destination 04-destination-cus
     bad_pictures+=("$name")
   fi
 done
-
-c=$WINEPREFIX/drive_c
-echo
-echo "Installed files:"
-for f in "$c/vx95/vp95.exe" "$c/vx95/vpicon.exe" "$c/vx95/vp95dll.dll" "$c/windows/system32/vxmouse.vxd" \
-         "$c/windows/inf/vxmouse.inf" "$c/windows/vxmouse.hlp" "$c/windows/desktop/VX95.lnk"; do
-  if [ -f "$f" ]; then printf '  %-50s %8d bytes\n' "${f#$c/}" "$(stat -c %s "$f")"; else echo "  ${f#$c/}: missing"; fi
-done
-echo
-echo "Registry:"
-for key in 'HKLM\SOFTWARE\Corvessa\CurrentVersion\Trellion95' 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' \
-           'HKLM\System\CurrentControlSet\Services\VxD\VMSMOUSE' 'HKLM\System\CurrentControlSet\Services\Class\Mouse' \
-           'HKLM\Enum\Root\Mouse'; do
-  # The 64-bit view, which the x86-64 Setup writes: reg.exe has read the 32-bit
-  # one here and reported Setup's keys under SOFTWARE as missing.
-  wine reg query "$key" /s /reg:64 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $key: missing"
-done
-if [ -f "$c/windows/desktop/VX95.lnk" ] && command -v lnkinfo >/dev/null; then
-  echo
-  echo "Desktop shortcut:"
-  lnkinfo "$c/windows/desktop/VX95.lnk" | grep -E 'description|path' | sed 's/^\s*/  /'
-fi
-echo
-echo "Start-up files and their backups:"
-for f in windows/win.ini windows/win.ulv windows/system.ini windows/system.ulv autoexec.bat autoexec.ulv; do
-  if [ -f "$c/$f" ]; then printf '  %-22s %6d bytes\n' "$f" "$(stat -c %s "$c/$f")"; fi
-done
-echo
-echo "The sandbox prefix is $WINEPREFIX."
 if [ ${#bad_pictures[@]} -gt 0 ] || [ "$tour_status" -ne 0 ]; then
   echo "run-setup: the tour ended with $tour_status; missing or blank pictures: ${bad_pictures[*]:-none}" >&2
   exit 1
