@@ -27,12 +27,11 @@ route=$(bash scripts/i386-pc.sh route)
 if [ "$route" = native ] || [ -n "$emulated_pc" ]; then
   cmake --preset product-e2e >/dev/null
   cmake --build --preset product-e2e --target tour
-  export VX_DISK_DIR=$root/build/disk VX_WINEARCH=win32
-  tour_exe=$root/build/product-e2e/tour.exe
+  build=product
 else
   cmake --preset bench >/dev/null
   cmake --build --preset bench --target disk tour
-  tour_exe=$root/build/bench-x64/tour.exe
+  build=bench
 fi
 case "$route" in
   native) echo "run-setup: the product, build/disk/SETUP.EXE (i686), under wine32" ;;
@@ -47,6 +46,7 @@ esac
 export VX_BENCH_DIR=$root/build/run-bench
 bench=$root/scripts/wine-bench.sh
 if [ -n "${DISPLAY:-}" ] && [ -z "$emulated_pc" ]; then
+  if [ "$build" = product ]; then export VX_DISK_DIR=$root/build/disk VX_WINEARCH=win32; fi
   "$bench" stop
   VX_USE_DISPLAY=$DISPLAY "$bench" start
   eval "$("$bench" env)"
@@ -58,9 +58,9 @@ fi
 
 tour_status=0
 if [ -n "$emulated_pc" ]; then
-  bash scripts/i386-pc.sh job scripts/tour.sh "$tour_exe" || tour_status=$?
+  bash scripts/i386-pc.sh job scripts/tour.sh product || tour_status=$?
 else
-  bash scripts/tour.sh "$tour_exe" || tour_status=$?
+  bash scripts/tour.sh "$build" || tour_status=$?
 fi
 tour=$root/build/tour
 for picture in "$tour"/*.bmp; do

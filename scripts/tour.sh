@@ -3,11 +3,17 @@
 # (scripts/i386-pc.sh). Starts a bench of its own, drives an express
 # installation with TOUR.EXE, leaves a BMP of the backdrop and of every dialog
 # in build/tour/, and prints what was installed. Ends with the tour's status.
-#   tour.sh TOUR.EXE          (VX_DISK_DIR, VX_WINEARCH: the bench's disk and kind)
+#   tour.sh product    the i686 SETUP.EXE of build/disk, in a 32-bit prefix
+#   tour.sh bench      the x86-64 build of build/bench-disk, in a 64-bit prefix
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-tour_exe=$1
+case "${1:-}" in
+  product) tour_exe=$root/build/product-e2e/tour.exe
+           export VX_DISK_DIR=$root/build/disk VX_WINEARCH=win32 ;;
+  bench) tour_exe=$root/build/bench-x64/tour.exe ;;
+  *) echo "usage: tour.sh product|bench" >&2; exit 2 ;;
+esac
 if [ -n "${VX_GUEST_CACHE_DIR:-}" ]; then
   # In the emulated PC: the prefix on the PC's own disk, from the template the
   # product's tests keep in its cache.
