@@ -63,7 +63,9 @@ binfmt_name=vx-qemu-i386
 register_binfmt() {
   # A kernel that runs i386 programs itself needs no handler (and one would
   # only slow it down: binfmt_misc is asked before the kernel's own ELF loader).
-  kernel_runs_i386 && return 0
+  # VX_GUEST_USER_EMULATION=1 registers it all the same, to build the PC as a
+  # machine without IA-32 emulation does.
+  kernel_runs_i386 && [ -z "${VX_GUEST_USER_EMULATION:-}" ] && return 0
   [ -d /proc/sys/fs/binfmt_misc ] || die "stage guest-root: no binfmt_misc in this kernel"
   [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
   [ -e "/proc/sys/fs/binfmt_misc/$binfmt_name" ] && return 0
