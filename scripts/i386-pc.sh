@@ -163,13 +163,15 @@ run_job() {
   local script=$1 r
   shift
   r=$(route)
+  local why_native="this kernel runs 32-bit code" why_emulated="this kernel runs no 32-bit code"
+  if [ -n "${VX_I386_ROUTE:-}" ]; then why_native="VX_I386_ROUTE chose it"; why_emulated=$why_native; fi
   case "$r" in
     native)
-      say "route: native (this kernel runs 32-bit code; Debian's wine32 runs the i686 programs)"
+      say "route: native ($why_native; Debian's wine32 runs the i686 programs)"
       VX_WINEARCH=win32 VX_TIMEOUT_SCALE=${VX_TIMEOUT_SCALE:-1} bash "$script" "$@"
       ;;
     emulated)
-      say "route: emulated (this kernel runs no 32-bit code; an emulated i386 PC under qemu-system-i386 runs the i686 programs)"
+      say "route: emulated ($why_emulated; an emulated i386 PC under qemu-system-i386 runs the i686 programs)"
       build_guest
       # The job and its arguments reach the guest through a file in the shared folder.
       local out=$root/build/i386-pc
