@@ -177,7 +177,13 @@ run_job() {
       local out=$root/build/i386-pc
       mkdir -p "$out"
       {
-        echo "export VX_WINEARCH=win32 VX_TIMEOUT_SCALE=$emulated_timeout_scale VX_GUEST_CACHE_DIR=/mnt/cache"
+        echo "export VX_WINEARCH=win32 VX_TIMEOUT_SCALE=$emulated_timeout_scale"
+        # Wine prefixes live on the PC's own disk rather than in the shared
+        # folder, copied from a template kept in the PC's cache and made by the
+        # first run (making a 32-bit prefix there takes minutes). The template
+        # follows the bench script that makes prefixes.
+        echo "export VX_BENCH_DIR=/var/lib/vx/bench"
+        echo "export VX_PREFIX_TEMPLATE=/mnt/cache/prefix-$(sha256sum "$here/wine-bench.sh" | cut -c1-16)"
         printf 'exec bash %q' "$(cd "$(dirname "$script")" && pwd)/$(basename "$script")"
         printf ' %q' "$@"
         echo

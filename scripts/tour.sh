@@ -14,14 +14,7 @@ case "${1:-}" in
   bench) tour_exe=$root/build/bench-x64/tour.exe ;;
   *) echo "usage: tour.sh product|bench" >&2; exit 2 ;;
 esac
-if [ -n "${VX_GUEST_CACHE_DIR:-}" ]; then
-  # In the emulated PC: the prefix on the PC's own disk, from the template the
-  # product's tests keep in its cache.
-  export VX_BENCH_DIR=/var/lib/vx/run-bench
-  export VX_PREFIX_TEMPLATE=$VX_GUEST_CACHE_DIR/prefix-$(sha256sum scripts/wine-bench.sh | cut -c1-16)
-else
-  export VX_BENCH_DIR=${VX_BENCH_DIR:-$root/build/run-bench}
-fi
+export VX_BENCH_DIR=${VX_BENCH_DIR:-$root/build/run-bench}
 bench=$root/scripts/wine-bench.sh
 "$bench" stop
 "$bench" start
