@@ -71,8 +71,6 @@ char EntryDriveLetter(HWND list, WPARAM index) {
   return DriveLetterOfEntry(entry);
 }
 
-void ShowStop(HWND dialog, const char* message) { MessageBoxA(dialog, message, kStopCaption, MB_OK | MB_ICONHAND); }
-
 void InitDialog(HWND dialog) {
   CenterDialog(dialog, kDialogOffset);
   // DlgDirListA may write into its path argument, so it gets a copy. Only the

@@ -11,7 +11,6 @@
 namespace vx {
 
 // Messages and texts of the destination dialog, as the user sees them.
-constexpr char kStopCaption[] = "Stop";
 constexpr char kInvalidDriveMessage[] = "Invalid Drive!";
 constexpr char kComponentTooLongMessage[] = "Invalid path!";  // lower-case p: a name over 8 characters
 constexpr char kInvalidPathMessage[] = "Invalid Path!";       // capital P: a forbidden character, or nothing left

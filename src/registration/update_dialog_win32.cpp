@@ -14,7 +14,7 @@ void RunUpdatePass(HWND dialog) {
   DeletePnpMouseKeys();
   // The step number only tells that something failed; the start-up files are
   // rewritten and the wizard goes on either way.
-  if (WriteRegistryEntries() != 0) MessageBoxA(dialog, "Update Registry Error!", "Stop", MB_OK | MB_ICONHAND);
+  if (WriteRegistryEntries() != 0) ShowStop(dialog, "Update Registry Error!");
   UpdateStartupFiles(dialog);
 }
 

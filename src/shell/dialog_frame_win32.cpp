@@ -35,4 +35,6 @@ void ConfirmQuit(HWND dialog) {
   }
 }
 
+void ShowStop(HWND owner, const char* message) { MessageBoxA(owner, message, kStopCaption, MB_OK | MB_ICONSTOP); }
+
 }  // namespace vx

@@ -25,4 +25,11 @@ INT_PTR HandleDialogColor(UINT message, HDC dc);
 // "Setup is not completed yet \r exit anyway?": Yes ends the dialog with 0.
 void ConfirmQuit(HWND dialog);
 
+// The caption of every box that refuses or reports a failure.
+constexpr char kStopCaption[] = "Stop";
+
+// A box captioned "Stop" with the stop icon and OK, owned by `owner`; returns
+// once the user has answered.
+void ShowStop(HWND owner, const char* message);
+
 }  // namespace vx
