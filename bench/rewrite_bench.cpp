@@ -36,12 +36,13 @@ struct Kind {
   bool winIni;          // which of Setup's two rules the file has
   const char* startup;  // as Setup names them; PosixFiles maps c:\ to ROOT/c/
   const char* backup;
+  const char* aside;
   const char* sedScript;
 };
 
 const Kind kKinds[] = {
-    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "autoexec.sed"},
-    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "winini.sed"},
+    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", "autoexec.sed"},
+    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\vxwin.tmp", "winini.sed"},
 };
 constexpr int kRounds = 3;
 
@@ -240,7 +241,10 @@ int RunOnce(const std::string& kindName, const std::string& root) {
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& rule = kind->winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  return vx::RewriteFromBackup(files, kind->startup, kind->backup, rule) == vx::RewriteOutcome::kRewritten ? 0 : 1;
+  return vx::RewriteFromBackup(files, {kind->startup, kind->backup, kind->aside}, rule) ==
+                 vx::RewriteOutcome::kRewritten
+             ? 0
+             : 1;
 }
 
 int RunBenchmark(const std::string& self, const std::string& work, const std::string& sedDir,

@@ -15,6 +15,18 @@ namespace vx {
 using FileHandle = intptr_t;
 constexpr FileHandle kNoFile = -1;
 
+// INVALID_FILE_ATTRIBUTES's value.
+constexpr uint32_t kNoAttributes = 0xFFFFFFFFu;
+
+enum class ReplaceResult {
+  kReplaced,
+  // The system refused; both files are as they were.
+  kFailed,
+  // The system cannot replace a file in one step: Windows 95 exports
+  // MoveFileExA only as a stub that fails. Both files are as they were.
+  kNotSupported,
+};
+
 class FileSystem {
  public:
   // Opens an existing file for reading, positioned at its start; kNoFile when it
@@ -37,9 +49,32 @@ class FileSystem {
   // start.
   virtual bool Seek(FileHandle file, uint64_t offset) = 0;
 
+  // Has the system write everything written to `file` through to the disk, so
+  // that a power cut after it cannot lose it; false when it could not.
+  virtual bool Flush(FileHandle file) = 0;
+
   // Closes the file; false when the system reports that it could not, which for
   // a written file means its content may not be complete.
   virtual bool Close(FileHandle file) = 0;
+
+  // True when the existing file at `path` could be opened for writing. Neither
+  // the file nor its attributes change.
+  virtual bool Writable(const char* path) = 0;
+
+  // The file's attributes (read-only, hidden, system, archive), as a number to
+  // hand back to SetAttributes; kNoAttributes when there is no such file.
+  virtual uint32_t Attributes(const char* path) = 0;
+  virtual bool SetAttributes(const char* path, uint32_t attributes) = 0;
+
+  // Puts the file at `source` in the place of the file at `target` in a single
+  // step of the file system, written through to the disk: at every instant
+  // `target` names either its old content or the whole new one.
+  virtual ReplaceResult ReplaceInOneStep(const char* source, const char* target) = 0;
+
+  // Deletes a file; renames one to a name that no file has. False when the
+  // system refused; then nothing changed.
+  virtual bool Remove(const char* path) = 0;
+  virtual bool Rename(const char* from, const char* to) = 0;
 
  protected:
   ~FileSystem() = default;

@@ -9,6 +9,13 @@ HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 FileHandle AsFileHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
 
+// Opens an existing file for writing as OpenForWrite does, without cutting it.
+HANDLE OpenExistingForWrite(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+
 }  // namespace
 
 FileHandle Win32Files::OpenForRead(const char* path) {
@@ -50,6 +57,45 @@ bool Win32Files::Seek(FileHandle file, uint64_t offset) {
   return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
+bool Win32Files::Flush(FileHandle file) { return FlushFileBuffers(AsHandle(file)) != FALSE; }
+
 bool Win32Files::Close(FileHandle file) { return CloseHandle(AsHandle(file)) != FALSE; }
+
+bool Win32Files::Writable(const char* path) {
+  const HANDLE handle = OpenExistingForWrite(path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+uint32_t Win32Files::Attributes(const char* path) { return GetFileAttributesA(path); }
+
+bool Win32Files::SetAttributes(const char* path, uint32_t attributes) {
+  return SetFileAttributesA(path, attributes) != FALSE;
+}
+
+ReplaceResult Win32Files::ReplaceInOneStep(const char* source, const char* target) {
+  // Looked up, not imported: Windows 95 exports MoveFileExA only as a stub that
+  // fails with ERROR_CALL_NOT_IMPLEMENTED, and the program imports nothing that
+  // does not work there.
+  const auto moveFileEx = reinterpret_cast<MoveFileExFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA")));
+  if (moveFileEx == nullptr) return ReplaceResult::kNotSupported;
+  if (moveFileEx(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+    return ReplaceResult::kReplaced;
+  }
+  return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? ReplaceResult::kNotSupported : ReplaceResult::kFailed;
+}
+
+bool Win32Files::Remove(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool Win32Files::Rename(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
+
+void FlushFileToDisk(const char* path) {
+  const HANDLE handle = OpenExistingForWrite(path);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  FlushFileBuffers(handle);
+  CloseHandle(handle);
+}
 
 }  // namespace vx

@@ -12,7 +12,18 @@ class Win32Files final : public FileSystem {
   bool Read(FileHandle file, char* buffer, size_t capacity, size_t* count) override;
   bool Write(FileHandle file, const char* data, size_t size) override;
   bool Seek(FileHandle file, uint64_t offset) override;
+  bool Flush(FileHandle file) override;
   bool Close(FileHandle file) override;
+  bool Writable(const char* path) override;
+  uint32_t Attributes(const char* path) override;
+  bool SetAttributes(const char* path, uint32_t attributes) override;
+  ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
+  bool Remove(const char* path) override;
+  bool Rename(const char* from, const char* to) override;
 };
+
+// Has what the system holds of the file at `path` written to the disk; nothing
+// happens when it cannot be opened for writing.
+void FlushFileToDisk(const char* path);
 
 }  // namespace vx

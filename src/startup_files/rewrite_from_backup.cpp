@@ -99,11 +99,12 @@ void WriteLineStart(TextWriter& writer, const char* prefix, const char* piece, s
   writer.Write(piece, length);
 }
 
-// Copies the lines of the backup to the start-up file. True when the whole text
-// was read and written.
+// Copies the lines of the backup to the new text. True when the whole text was
+// read and written.
 bool RewriteLines(TextReader& reader, TextWriter& writer, LineRule& rule) {
   char head[kLinePieceCapacity];
   char piece[kLinePieceCapacity];
+  rule.StartFile();
   while (!writer.Failed()) {
     const LinePiece first = reader.ReadPiece(head);
     if (first.length == 0) break;
@@ -134,29 +135,78 @@ bool RewriteLines(TextReader& reader, TextWriter& writer, LineRule& rule) {
   return written && !reader.Failed();
 }
 
-}  // namespace
+enum class WriteResult { kNotOpened, kWritten, kFailed };
 
-RewriteOutcome RewriteFromBackup(FileSystem& files, const char* startupPath, const char* backupPath, LineRule& rule) {
-  if (!FilesMatch(files, startupPath, backupPath)) return RewriteOutcome::kLeftAlone;
+// Writes the rewrite of `backupPath` to `destinationPath` and has it reach the
+// disk. kWritten only when every write, the flush and the close succeeded.
+WriteResult WriteRewrite(FileSystem& files, const char* backupPath, const char* destinationPath, LineRule& rule) {
   const FileHandle backup = files.OpenForRead(backupPath);
-  if (backup == kNoFile) return RewriteOutcome::kLeftAlone;
-  const FileHandle startup = files.OpenForWrite(startupPath);
-  if (startup == kNoFile) {
+  if (backup == kNoFile) return WriteResult::kNotOpened;
+  const FileHandle destination = files.OpenForWrite(destinationPath);
+  if (destination == kNoFile) {
     files.Close(backup);
-    return RewriteOutcome::kLeftAlone;
+    return WriteResult::kNotOpened;
   }
   bool rewritten = false;
   {
     TextReader reader(files, backup);
-    TextWriter writer(files, startup);
+    TextWriter writer(files, destination);
     rewritten = RewriteLines(reader, writer, rule);
   }
-  rewritten = files.Close(startup) && rewritten;
+  rewritten = files.Flush(destination) && rewritten;
+  rewritten = files.Close(destination) && rewritten;
   files.Close(backup);
-  if (rewritten) return RewriteOutcome::kRewritten;
+  return rewritten ? WriteResult::kWritten : WriteResult::kFailed;
+}
+
+// Puts the complete new text in the start-up file's place.
+bool PutInPlace(FileSystem& files, const RewritePaths& paths) {
+  switch (files.ReplaceInOneStep(paths.aside, paths.startup)) {
+    case ReplaceResult::kReplaced:
+      return true;
+    case ReplaceResult::kFailed:
+      return false;
+    case ReplaceResult::kNotSupported:
+      break;
+  }
+  // Windows 95: between these two calls the start-up file is missing, while
+  // its rewrite lies complete beside it and its original in the backup.
+  return files.Remove(paths.startup) && files.Rename(paths.aside, paths.startup);
+}
+
+RewriteOutcome RewriteAsideOrInPlace(FileSystem& files, const RewritePaths& paths, LineRule& rule) {
+  if (WriteRewrite(files, paths.backup, paths.aside, rule) == WriteResult::kWritten && PutInPlace(files, paths)) {
+    return RewriteOutcome::kRewritten;
+  }
+  files.Remove(paths.aside);
+  // No room for a second copy beside the start-up file: it is written in place,
+  // from the backup that was just found whole.
+  switch (WriteRewrite(files, paths.backup, paths.startup, rule)) {
+    case WriteResult::kNotOpened:
+      return RewriteOutcome::kLeftAlone;
+    case WriteResult::kWritten:
+      return RewriteOutcome::kRewritten;
+    case WriteResult::kFailed:
+      break;
+  }
   // A start-up file cut short would leave the system without lines it needs at
   // the next start; the backup holds the original, which goes back in place.
-  return CopyFileBytes(files, backupPath, startupPath) ? RewriteOutcome::kRestored : RewriteOutcome::kRestoreFailed;
+  return CopyFileBytes(files, paths.backup, paths.startup) ? RewriteOutcome::kRestored : RewriteOutcome::kRestoreFailed;
+}
+
+}  // namespace
+
+RewriteOutcome RewriteFromBackup(FileSystem& files, const RewritePaths& paths, LineRule& rule) {
+  if (!FilesMatch(files, paths.startup, paths.backup)) return RewriteOutcome::kLeftAlone;
+  // Replacing a file also gets past what keeps it from being written (a
+  // read-only attribute): such a file is left alone, as the user set it.
+  if (!files.Writable(paths.startup)) return RewriteOutcome::kLeftAlone;
+  // The new file is made with ordinary attributes; autoexec.bat is at times
+  // hidden or a system file, and stays so.
+  const uint32_t attributes = files.Attributes(paths.startup);
+  const RewriteOutcome outcome = RewriteAsideOrInPlace(files, paths, rule);
+  if (attributes != kNoAttributes) files.SetAttributes(paths.startup, attributes);
+  return outcome;
 }
 
 }  // namespace vx

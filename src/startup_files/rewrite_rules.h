@@ -91,6 +91,8 @@ class PatternFinder {
 
 class LineRule {
  public:
+  // A new file begins: what earlier lines told the rule is forgotten.
+  virtual void StartFile() = 0;
   // A new line begins.
   virtual void StartLine() = 0;
   // The next piece of the line's test copy.
@@ -108,6 +110,7 @@ class LineRule {
 class WinIniRule final : public LineRule {
  public:
   WinIniRule();
+  void StartFile() override { inWindowsSection_ = false; }
   void StartLine() override;
   void Scan(const char* testCopy, size_t length) override;
   const char* EndLine() override;
@@ -126,6 +129,8 @@ class WinIniRule final : public LineRule {
 class AutoexecRule final : public LineRule {
  public:
   AutoexecRule();
+  // Each line is judged by itself.
+  void StartFile() override {}
   void StartLine() override;
   void Scan(const char* testCopy, size_t length) override;
   const char* EndLine() override;

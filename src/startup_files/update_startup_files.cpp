@@ -7,17 +7,23 @@
 namespace vx {
 namespace {
 
-// A start-up file and its backup. Names in the Windows directory carry their
-// leading backslash and are appended whatever the directory ends with.
+// A start-up file, its backup, and the program's own 8.3 name beside it for the
+// rewrite while it is written: a user's file never has it, and one left by a
+// setup that was stopped is simply written over. Names in the Windows
+// directory carry their leading backslash and are appended whatever the
+// directory ends with; none is longer than "\\system.ulv".
 struct StartupFile {
   const char* path;
   const char* backup;
+  const char* aside;
 };
 
-constexpr StartupFile kWinIni = {"\\win.ini", "\\win.ulv"};
-constexpr StartupFile kSystemIni = {"\\system.ini", "\\system.ulv"};
+// clang-format off
+constexpr StartupFile kWinIni       = {"\\win.ini",         "\\win.ulv",         "\\vxwin.tmp"};
+constexpr StartupFile kSystemIni    = {"\\system.ini",      "\\system.ulv",      nullptr};
 // Always on drive C, whatever the boot drive.
-constexpr StartupFile kAutoexecBat = {"c:\\autoexec.bat", "c:\\autoexec.ulv"};
+constexpr StartupFile kAutoexecBat  = {"c:\\autoexec.bat",  "c:\\autoexec.ulv",  "c:\\vxauto.tmp"};
+// clang-format on
 
 struct ProfileEntry {
   const char* section;
@@ -47,47 +53,54 @@ constexpr size_t kNotRestoredCapacity = 2 * kOpenPathCapacity + sizeof kNotResto
 // Rewrites a start-up file from its backup. When it is left damaged, the user
 // must learn where its original content is kept, or the system starts next
 // time from a file cut short; the pass goes on either way.
-void RewriteOrReport(FileSystem& files, StartupSystem& system, const char* path, const char* backup, LineRule& rule) {
-  if (RewriteFromBackup(files, path, backup, rule) != RewriteOutcome::kRestoreFailed) return;
+void RewriteOrReport(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule) {
+  if (RewriteFromBackup(files, paths, rule) != RewriteOutcome::kRestoreFailed) return;
   // Both paths are shorter than kOpenPathCapacity, so the whole text fits.
   char message[kNotRestoredCapacity];
-  CopyText(message, sizeof message, path);
+  CopyText(message, sizeof message, paths.startup);
   AppendText(message, sizeof message, kNotRestoredText);
-  AppendText(message, sizeof message, backup);
+  AppendText(message, sizeof message, paths.backup);
   AppendText(message, sizeof message, kNotRestoredEnd);
   system.ShowStop(message);
 }
 
-// Builds a start-up file's path and its backup's in the Windows directory.
-bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, char (&path)[kOpenPathCapacity],
-                        char (&backup)[kOpenPathCapacity]) {
+// A start-up file's paths in the Windows directory.
+struct PathsInWindowsDirectory {
+  char path[kOpenPathCapacity] = {};
+  char backup[kOpenPathCapacity] = {};
+  char aside[kOpenPathCapacity] = {};
+};
+
+bool AppendName(char (&dest)[kOpenPathCapacity], const char* directory, const char* name) {
+  return name == nullptr || (CopyText(dest, sizeof dest, directory) && AppendText(dest, sizeof dest, name));
+}
+
+bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, PathsInWindowsDirectory* paths) {
   char directory[kPathCapacity];
   if (!system.WindowsDirectory(directory, sizeof directory)) return false;
-  return CopyText(path, sizeof path, directory) && AppendText(path, sizeof path, file.path) &&
-         CopyText(backup, sizeof backup, directory) && AppendText(backup, sizeof backup, file.backup);
+  return AppendName(paths->path, directory, file.path) && AppendName(paths->backup, directory, file.backup) &&
+         AppendName(paths->aside, directory, file.aside);
 }
 
 void UpdateWinIni(FileSystem& files, StartupSystem& system) {
-  char path[kOpenPathCapacity];
-  char backup[kOpenPathCapacity];
-  if (!InWindowsDirectory(system, kWinIni, path, backup)) return;
+  PathsInWindowsDirectory paths;
+  if (!InWindowsDirectory(system, kWinIni, &paths)) return;
   // Windows 95 keeps win.ini in memory and writes it back when it likes: what it
   // holds goes to the file before the backup, and after the rewrite it must not
   // write its old copy over the new file.
-  system.FlushProfileCache(path);
-  if (!system.BackupStartupFile(path, backup)) return;
+  system.FlushProfileCache(paths.path);
+  if (!system.BackupStartupFile(paths.path, paths.backup)) return;
   WinIniRule rule;
-  RewriteOrReport(files, system, path, backup, rule);
-  system.FlushProfileCache(path);
+  RewriteOrReport(files, system, {paths.path, paths.backup, paths.aside}, rule);
+  system.FlushProfileCache(paths.path);
 }
 
 void UpdateSystemIni(StartupSystem& system) {
-  char path[kOpenPathCapacity];
-  char backup[kOpenPathCapacity];
-  if (InWindowsDirectory(system, kSystemIni, path, backup)) {
+  PathsInWindowsDirectory paths;
+  if (InWindowsDirectory(system, kSystemIni, &paths)) {
     // Windows 95 also caches the last private profile file it used.
-    system.FlushProfileCache(path);
-    system.BackupStartupFile(path, backup);
+    system.FlushProfileCache(paths.path);
+    system.BackupStartupFile(paths.path, paths.backup);
   }
   // The entries are written whether or not a backup could be made: the profile
   // functions change only these keys and add what is missing.
@@ -100,7 +113,7 @@ void UpdateAutoexecBat(FileSystem& files, StartupSystem& system) {
   // No autoexec.bat, or one that cannot be read: nothing is made or written.
   if (!system.BackupStartupFile(kAutoexecBat.path, kAutoexecBat.backup)) return;
   AutoexecRule rule;
-  RewriteOrReport(files, system, kAutoexecBat.path, kAutoexecBat.backup, rule);
+  RewriteOrReport(files, system, {kAutoexecBat.path, kAutoexecBat.backup, kAutoexecBat.aside}, rule);
 }
 
 }  // namespace

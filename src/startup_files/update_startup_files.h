@@ -9,12 +9,6 @@
 
 namespace vx {
 
-// The backups are made through the LZ expansion service, so a start-up file's
-// path and its backup's must fit in kOpenPathCapacity: a Windows directory of
-// at most 116 characters with the longest name, "\system.ulv", behind it. Where
-// they do not fit no backup is made: win.ini is left as it is, and system.ini
-// still gets its entries.
-
 // What the pass needs of the system besides files.
 class StartupSystem {
  public:
@@ -23,8 +17,9 @@ class StartupSystem {
   virtual bool WindowsDirectory(char* dest, size_t capacity) = 0;
 
   // Copies a start-up file to its backup through the LZ expansion service,
-  // which creates the backup or empties an older one first. Returns whether the
-  // start-up file could be opened, nothing about the copy.
+  // which creates the backup or empties an older one first, and has the backup
+  // reach the disk. Returns whether the start-up file could be opened, nothing
+  // about the copy.
   virtual bool BackupStartupFile(const char* startupPath, const char* backupPath) = 0;
 
   // Sets `key` in `section` of the profile file `fileName`; the result is not
@@ -47,6 +42,12 @@ class StartupSystem {
 // keep the later ones from running. Only a start-up file left damaged, its
 // rewrite and the putting back of its original both failed, is shown to the
 // user, naming the backup that holds the original; nothing else is reported.
+//
+// The backups are made through the LZ expansion service, so a start-up file's
+// path and its backup's must fit in kOpenPathCapacity: a Windows directory of
+// at most 116 characters with the longest name, "\system.ulv", behind it. Where
+// they do not fit no backup is made: win.ini is left as it is, and system.ini
+// still gets its entries.
 void UpdateStartupFiles(FileSystem& files, StartupSystem& system);
 
 }  // namespace vx

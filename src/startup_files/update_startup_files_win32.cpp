@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "shell/dialog_frame_win32.h"
 #include "startup_files/file_io_win32.h"
 #include "startup_files/update_startup_files.h"
 #include "transfer/expand_file_win32.h"
@@ -18,8 +19,12 @@ class Win32StartupSystem final : public StartupSystem {
     return length != 0 && length < capacity;
   }
 
+  // The LZ service leaves the copy in the system's write-behind cache; it must
+  // be on the disk before the start-up file is replaced.
   bool BackupStartupFile(const char* startupPath, const char* backupPath) override {
-    return ExpandFile(startupPath, backupPath);
+    if (!ExpandFile(startupPath, backupPath)) return false;
+    FlushFileToDisk(backupPath);
+    return true;
   }
 
   void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override {
@@ -27,12 +32,14 @@ class Win32StartupSystem final : public StartupSystem {
   }
 
   // All three names null: Windows 95 writes out its cached copy of the file and
-  // drops it. Windows NT and Wine keep no such copy and ignore the call.
+  // drops it. It caches WIN.INI apart from the last private profile file, so
+  // both are flushed. Windows NT and Wine keep no such copy and ignore the call.
   void FlushProfileCache(const char* fileName) override {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
+    WriteProfileStringA(nullptr, nullptr, nullptr);
   }
 
-  void ShowStop(const char* message) override { MessageBoxA(owner_, message, "Stop", MB_OK | MB_ICONSTOP); }
+  void ShowStop(const char* message) override { vx::ShowStop(owner_, message); }
 
  private:
   HWND owner_;

@@ -67,6 +67,7 @@ struct RuleModel {
   bool winIni;  // which of Setup's two rules the file has
   const char* startupPath;
   const char* backupPath;
+  const char* asidePath;
   const char* prefix;
   // The prefix decision for one line's test copy; `state` carries the
   // [windows] section from line to line.
@@ -88,8 +89,8 @@ bool AutoexecPicks(const std::string& line, bool*) {
 }
 
 const RuleModel kRules[] = {
-    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", ";", WinIniPicks},
-    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "rem ", AutoexecPicks},
+    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\vxwin.tmp", ";", WinIniPicks},
+    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", "rem ", AutoexecPicks},
 };
 
 // CR LF read as LF, left to right, as a text-mode read does.
@@ -172,7 +173,8 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& lineRule = rule.winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  const RewriteOutcome outcome = vx::RewriteFromBackup(files, rule.startupPath, rule.backupPath, lineRule);
+  const RewriteOutcome outcome =
+      vx::RewriteFromBackup(files, {rule.startupPath, rule.backupPath, rule.asidePath}, lineRule);
   Check(files.OpenHandles() == 0, "no file is left open", context);
 
   const std::string& startup = files.contents[rule.startupPath];

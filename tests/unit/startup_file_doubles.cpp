@@ -5,16 +5,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace vxtest {
 
 bool MemoryFiles::Fails(FileOp op) {
   const size_t index = log.size();
   log.push_back(op);
-  return index == failAt || (failFromThenOn && index >= failAt);
+  return index == failAt || (failFromThenOn && index >= failAt) || PowerIsOff();
+}
+
+bool MemoryFiles::Holds(const std::string& path, const std::string& content) const {
+  const auto it = contents.find(path);
+  return it != contents.end() && it->second == content;
 }
 
 void MemoryFiles::Done() const {
@@ -33,7 +40,7 @@ vx::FileHandle MemoryFiles::OpenForRead(const char* path) {
 
 vx::FileHandle MemoryFiles::OpenForWrite(const char* path) {
   vx::FileHandle handle = vx::kNoFile;
-  if (!Fails(FileOp::kOpenWrite)) {
+  if (!Fails(FileOp::kOpenWrite) && (contents.count(path) != 0 || cannotCreate.count(path) == 0)) {
     contents[path].clear();
     handle = nextHandle_++;
     open_[handle] = {path, 0, true};
@@ -63,7 +70,7 @@ bool MemoryFiles::Write(vx::FileHandle file, const char* data, size_t size) {
   bool ok = false;
   if (it != open_.end() && it->second.writing) {
     const bool fails = Fails(FileOp::kWrite);
-    contents[it->second.path].append(data, fails ? size / 2 : size);
+    if (!PowerIsOff()) contents[it->second.path].append(data, fails ? size / 2 : size);
     ok = !fails;
   } else {
     Fails(FileOp::kWrite);
@@ -80,11 +87,72 @@ bool MemoryFiles::Seek(vx::FileHandle file, uint64_t offset) {
   return ok;
 }
 
+bool MemoryFiles::Flush(vx::FileHandle file) {
+  const bool ok = !Fails(FileOp::kFlush) && open_.count(file) != 0 && open_[file].writing;
+  Done();
+  return ok;
+}
+
 bool MemoryFiles::Close(vx::FileHandle file) {
   const bool fails = Fails(FileOp::kClose);
   const bool known = open_.erase(file) != 0;
   Done();
   return known && !fails;
+}
+
+bool MemoryFiles::Writable(const char* path) {
+  const bool ok = !Fails(FileOp::kWritable) && contents.count(path) != 0;
+  Done();
+  return ok;
+}
+
+uint32_t MemoryFiles::Attributes(const char* path) {
+  uint32_t value = vx::kNoAttributes;
+  if (!Fails(FileOp::kAttributes) && contents.count(path) != 0) value = attributes[path];
+  Done();
+  return value;
+}
+
+bool MemoryFiles::SetAttributes(const char* path, uint32_t value) {
+  const bool ok = !Fails(FileOp::kSetAttributes) && contents.count(path) != 0;
+  if (ok) attributes[path] = value;
+  Done();
+  return ok;
+}
+
+vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* target) {
+  vx::ReplaceResult result = vx::ReplaceResult::kFailed;
+  const bool fails = Fails(FileOp::kReplace);
+  if (!fails && !replacesInOneStep) {
+    result = vx::ReplaceResult::kNotSupported;
+  } else if (!fails && contents.count(source) != 0) {
+    contents[target] = std::move(contents[source]);
+    contents.erase(source);
+    attributes[target] = attributes[source];
+    attributes.erase(source);
+    result = vx::ReplaceResult::kReplaced;
+  }
+  Done();
+  return result;
+}
+
+bool MemoryFiles::Remove(const char* path) {
+  const bool ok = !Fails(FileOp::kRemove) && contents.erase(path) != 0;
+  attributes.erase(path);
+  Done();
+  return ok;
+}
+
+bool MemoryFiles::Rename(const char* from, const char* to) {
+  const bool ok = !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0;
+  if (ok) {
+    contents[to] = std::move(contents[from]);
+    contents.erase(from);
+    attributes[to] = attributes[from];
+    attributes.erase(from);
+  }
+  Done();
+  return ok;
 }
 
 std::string PosixFiles::HostPath(const std::string& windowsPath) const {
@@ -126,7 +194,29 @@ bool PosixFiles::Seek(vx::FileHandle file, uint64_t offset) {
   return ::lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
+bool PosixFiles::Flush(vx::FileHandle file) { return ::fsync(static_cast<int>(file)) == 0; }
+
 bool PosixFiles::Close(vx::FileHandle file) { return ::close(static_cast<int>(file)) == 0; }
+
+bool PosixFiles::Writable(const char* path) { return ::access(HostPath(path).c_str(), W_OK) == 0; }
+
+// POSIX files carry no DOS attributes; every existing file has none set.
+uint32_t PosixFiles::Attributes(const char* path) { return HostFileExists(HostPath(path)) ? 0 : vx::kNoAttributes; }
+
+bool PosixFiles::SetAttributes(const char* path, uint32_t attributes) {
+  return attributes == 0 && HostFileExists(HostPath(path));
+}
+
+vx::ReplaceResult PosixFiles::ReplaceInOneStep(const char* source, const char* target) {
+  return ::rename(HostPath(source).c_str(), HostPath(target).c_str()) == 0 ? vx::ReplaceResult::kReplaced
+                                                                           : vx::ReplaceResult::kFailed;
+}
+
+bool PosixFiles::Remove(const char* path) { return ::unlink(HostPath(path).c_str()) == 0; }
+
+bool PosixFiles::Rename(const char* from, const char* to) {
+  return ::rename(HostPath(from).c_str(), HostPath(to).c_str()) == 0;
+}
 
 bool FakeStartupSystem::WindowsDirectory(char* dest, size_t capacity) {
   if (windowsDirectoryFails || windowsDirectory_.size() + 1 > capacity) return false;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +19,26 @@
 
 namespace vxtest {
 
-enum class FileOp { kOpenRead, kOpenWrite, kRead, kWrite, kSeek, kClose };
+enum class FileOp {
+  kOpenRead,
+  kOpenWrite,
+  kRead,
+  kWrite,
+  kSeek,
+  kFlush,
+  kClose,
+  kWritable,
+  kAttributes,
+  kSetAttributes,
+  kReplace,
+  kRemove,
+  kRename,
+};
 
 // Files held in memory, keyed by their exact path. Every call is one operation,
 // numbered from 0 in the order made; any one of them, or every one from some
-// number on, can be made to fail as the real system might.
+// number on, can be made to fail as the real system might, and the power can be
+// cut after any of them.
 class MemoryFiles final : public vx::FileSystem {
  public:
   static constexpr size_t kNever = std::numeric_limits<size_t>::max();
@@ -35,18 +51,37 @@ class MemoryFiles final : public vx::FileSystem {
   // a failed close still closes.
   size_t failAt = kNever;
   bool failFromThenOn = false;
+  // The operations from this one on take no effect and fail: the machine lost
+  // its power, or the process was killed, just before it. What the files hold
+  // then is what a restart finds on the disk.
+  size_t powerCutAt = kNever;
+  // False for Windows 95, which cannot replace a file in one step.
+  bool replacesInOneStep = true;
+  // Paths where no new file can be made (a full root folder, say).
+  std::set<std::string> cannotCreate;
+  // Attributes by path; a file not named has 0.
+  std::map<std::string, uint32_t> attributes;
   // Called after every operation, failed or not.
   std::function<void()> afterEachOperation;
 
   std::vector<FileOp> log;
   size_t OpenHandles() const { return open_.size(); }
+  // True when a file `path` exists and holds exactly `content`.
+  bool Holds(const std::string& path, const std::string& content) const;
 
   vx::FileHandle OpenForRead(const char* path) override;
   vx::FileHandle OpenForWrite(const char* path) override;
   bool Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) override;
   bool Write(vx::FileHandle file, const char* data, size_t size) override;
   bool Seek(vx::FileHandle file, uint64_t offset) override;
+  bool Flush(vx::FileHandle file) override;
   bool Close(vx::FileHandle file) override;
+  bool Writable(const char* path) override;
+  uint32_t Attributes(const char* path) override;
+  bool SetAttributes(const char* path, uint32_t value) override;
+  vx::ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
+  bool Remove(const char* path) override;
+  bool Rename(const char* from, const char* to) override;
 
  private:
   struct OpenFile {
@@ -55,8 +90,10 @@ class MemoryFiles final : public vx::FileSystem {
     bool writing{};
   };
 
-  // Logs the operation and tells whether it is to fail.
+  // Logs the operation and tells whether it is to fail; a failing operation
+  // after the power cut must take no effect at all.
   bool Fails(FileOp op);
+  bool PowerIsOff() const { return log.size() > powerCutAt; }
   void Done() const;
 
   std::map<vx::FileHandle, OpenFile> open_;
@@ -75,7 +112,14 @@ class PosixFiles final : public vx::FileSystem {
   bool Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) override;
   bool Write(vx::FileHandle file, const char* data, size_t size) override;
   bool Seek(vx::FileHandle file, uint64_t offset) override;
+  bool Flush(vx::FileHandle file) override;
   bool Close(vx::FileHandle file) override;
+  bool Writable(const char* path) override;
+  uint32_t Attributes(const char* path) override;
+  bool SetAttributes(const char* path, uint32_t attributes) override;
+  vx::ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
+  bool Remove(const char* path) override;
+  bool Rename(const char* from, const char* to) override;
 
  private:
   std::string root_;
