@@ -8,6 +8,8 @@
 // a drive F: of its own the same way. Without F: that test is skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -200,6 +202,24 @@ class HeldOpen {
   HANDLE handle_;
 };
 
+// A win.ini of 32 MB, so that its rewrite lasts long enough to be caught, and
+// what Setup makes of it.
+constexpr int kFillerLines = 32768;
+std::string FillerLine(int number) { return "key" + std::to_string(number) + "=" + std::string(1000, 'f') + "\r\n"; }
+std::string LargeWinIni(const char* load) {
+  std::string text = std::string("[windows]\r\n") + load + "\r\n[filler]\r\n";
+  text.reserve(kFillerLines * 1012);
+  for (int i = 0; i < kFillerLines; ++i) text += FillerLine(i);
+  return text;
+}
+
+// The size of a file; -1 when there is none.
+LONGLONG FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 // True when the file cannot be opened for writing, as Setup opens it.
 bool WriteRefused(const std::string& path) {
   HANDLE file =
@@ -370,6 +390,51 @@ TEST_F(StartupFiles, SecondRunCommentsAgainAndKeepsTheFirstRunsOutput) {
   // The second run found its own class key and root device.
   EXPECT_EQ(SubkeyNames("System\\CurrentControlSet\\Services\\Class\\Mouse"), std::vector<std::string>{"0000"});
   EXPECT_EQ(SubkeyNames("Enum\\Root\\Mouse"), std::vector<std::string>{"0000"});
+}
+
+// Setup ended (TerminateProcess, as a crash, a power cut or the reset button
+// would end it) while it rewrites win.ini, then run again to the end, as a user
+// does after a setup that died: the original win.ini is in win.ini or win.ulv,
+// and nothing of Setup's own is left in the Windows folder.
+TEST_F(StartupFiles, KilledWhileRewritingWinIniThenRunAgainLosesNothing) {
+  const std::string original = LargeWinIni("load=point32.exe");
+  const std::string rewritten = LargeWinIni(";load=point32.exe");
+  ASSERT_NO_FATAL_FAILURE(Place(original, PlacedSystemIni(), PlacedAutoexecBat()));
+  std::vector<std::string> windowsBefore = ListDirectory(WindowsDir());
+  {
+    SetupProcess setup;
+    ASSERT_TRUE(StartExpressInstallation(setup));
+    // The rewrite is under way once its new text grows beside win.ini, or once
+    // win.ini itself has changed size.
+    const LONGLONG originalSize = static_cast<LONGLONG>(original.size());
+    const DWORD start = GetTickCount();
+    while (FileSize(WindowsDir() + "\\vxwin.tmp") <= 0 && FileSize(WinIni()) == originalSize &&
+           GetTickCount() - start < Scaled(60000)) {
+      Sleep(1);
+    }
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, setup.pid());
+    ASSERT_NE(process, nullptr);
+    ASSERT_TRUE(TerminateProcess(process, 1));
+    WaitForSingleObject(process, Scaled(kWaitMs));
+    CloseHandle(process);
+  }
+  // Compared with ==: a failure must not print 32 MB.
+  const std::string atKill = ReadBytesOrEmpty(WinIni());
+  ASSERT_TRUE(atKill == original || (atKill == rewritten && ReadBytesOrEmpty(WinUlv()) == original))
+      << "win.ini is torn: " << atKill.size() << " of " << original.size() << " bytes";
+  ASSERT_TRUE(atKill == original) << "the rewrite was finished before the kill; the test needs a larger win.ini";
+
+  ASSERT_NO_FATAL_FAILURE(Install());
+  EXPECT_TRUE(ReadBytesOrEmpty(WinUlv()) == original);
+  EXPECT_TRUE(ReadBytesOrEmpty(WinIni()) == rewritten);
+  std::vector<std::string> windowsAfter = ListDirectory(WindowsDir());
+  std::sort(windowsBefore.begin(), windowsBefore.end());
+  std::sort(windowsAfter.begin(), windowsAfter.end());
+  std::vector<std::string> added;
+  std::set_difference(windowsAfter.begin(), windowsAfter.end(), windowsBefore.begin(), windowsBefore.end(),
+                      std::back_inserter(added));
+  EXPECT_EQ(added, (std::vector<std::string>{"system.ulv", "vxmouse.hlp", "win.ulv"}));
+  EXPECT_FALSE(FileExists("C:\\vxauto.tmp"));
 }
 
 }  // namespace
