@@ -1,6 +1,7 @@
 #include "destination/path_rules.h"
 
 #include "shell/bounded_text.h"
+#include "transfer/package_files.h"
 
 namespace vx {
 namespace {
@@ -79,9 +80,10 @@ bool HasForbiddenCharacter(const char* text) {
 }
 
 // installDir, a backslash, the longest installed name and the terminator must
-// fit what the LZ expansion service can open: 127 characters.
+// fit what the LZ expansion service can open, 127 characters, or it could not
+// create the file there and the copy would skip it without a word.
 bool LeavesRoomForFiles(size_t installDirLength) {
-  return installDirLength + 1 + (sizeof(kLongestInstalledName) - 1) + 1 <= kOpenPathCapacity;
+  return installDirLength + 1 + LongestName(&PackageFile::installedName) + 1 <= kOpenPathCapacity;
 }
 
 }  // namespace

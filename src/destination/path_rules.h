@@ -34,11 +34,6 @@ constexpr size_t kPathTextCapacity = 255;
 constexpr size_t kMaxComponentLength = 8;
 constexpr uint32_t kMinFreeBytes = 500000;  // decimal, not 512000
 
-// The longest name the copy dialog puts into installDir. A custom directory must
-// leave room for it within kOpenPathCapacity, or the LZ expansion service could
-// not create the file there and the copy would skip it without a word.
-constexpr char kLongestInstalledName[] = "vp95dll.dll";
-
 // Root of the free-space query of a custom drive: letter, ":", "\".
 constexpr size_t kDriveRootCapacity = 4;
 

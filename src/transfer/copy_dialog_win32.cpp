@@ -31,7 +31,7 @@ HWND progressBar;
 char sourceDir[kPathCapacity];
 bool sourceDirKnown;
 
-// The three Get...A calls return 0 on failure and the needed size, larger than
+// The four Get...A calls return 0 on failure and the needed size, larger than
 // the buffer, when the text would not fit; either way the directory is unknown.
 bool Reported(UINT length) { return length != 0 && length < kPathCapacity; }
 

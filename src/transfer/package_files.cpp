@@ -62,12 +62,7 @@ bool SourceDirectoryOf(const char* modulePath, char* dir, size_t capacity) {
 }
 
 bool PackageSourcesFit(const char* sourceDir) {
-  size_t longestName = 0;
-  for (const PackageFile& file : PackageFiles) {
-    const size_t length = TextLength(file.sourceName);
-    if (length > longestName) longestName = length;
-  }
-  return TextLength(sourceDir) + longestName + 1 <= kOpenPathCapacity;
+  return TextLength(sourceDir) + LongestName(&PackageFile::sourceName) + 1 <= kOpenPathCapacity;
 }
 
 bool DestinationDirectoryOf(DestinationKind kind, const CopyRoots& roots, char* dir, size_t capacity) {

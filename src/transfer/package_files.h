@@ -40,6 +40,18 @@ constexpr PackageFile PackageFiles[kPackageFileCount] = {
 };
 // clang-format on
 
+// The length of the longest name in one column of the table:
+// LongestName(&PackageFile::installedName), say.
+constexpr size_t LongestName(const char* PackageFile::*column) {
+  size_t longest = 0;
+  for (const PackageFile& file : PackageFiles) {
+    size_t length = 0;
+    while ((file.*column)[length] != '\0') ++length;
+    if (length > longest) longest = length;
+  }
+  return longest;
+}
+
 // The directories a copy step starts from. A null pointer stands for a directory
 // the system could not report whole; every path built on it counts as too long.
 struct CopyRoots {
