@@ -254,7 +254,12 @@ class StartupFiles : public testing::Test {
 
 TEST_F(StartupFiles, AllThreeAreBackedUpAndRewritten) {
   ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  // autoexec.bat is at times hidden and a system file, and stays so.
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(kAutoexecBat, kHiddenSystem));
+  ASSERT_EQ(GetFileAttributesA(kAutoexecBat) & kHiddenSystem, kHiddenSystem);
   ASSERT_NO_FATAL_FAILURE(Install());
+  EXPECT_EQ(GetFileAttributesA(kAutoexecBat) & kHiddenSystem, kHiddenSystem);
 
   EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
   EXPECT_EQ(ReadBytesOrEmpty(SystemUlv()), PlacedSystemIni());
