@@ -1,0 +1,7 @@
+#include <windows.h>
+void __stdcall start(void)
+{
+    LASTINPUTINFO li = { sizeof li, 0 };
+    GetLastInputInfo(&li);
+    ExitProcess(0);
+}
