@@ -204,12 +204,12 @@ class HeldOpen {
 
 // A win.ini of 32 MB, so that its rewrite lasts long enough to be caught, and
 // what Setup makes of it.
-constexpr int kFillerLines = 32768;
-std::string FillerLine(int number) { return "key" + std::to_string(number) + "=" + std::string(1000, 'f') + "\r\n"; }
+constexpr size_t kFillerLines = 32768;
+std::string FillerLine(size_t number) { return "key" + std::to_string(number) + "=" + std::string(1000, 'f') + "\r\n"; }
 std::string LargeWinIni(const char* load) {
   std::string text = std::string("[windows]\r\n") + load + "\r\n[filler]\r\n";
   text.reserve(kFillerLines * 1012);
-  for (int i = 0; i < kFillerLines; ++i) text += FillerLine(i);
+  for (size_t i = 0; i < kFillerLines; ++i) text += FillerLine(i);
   return text;
 }
 
