@@ -64,6 +64,7 @@ gtest_discover_tests(e2e_driver
   DISCOVERY_MODE PRE_TEST
   DISCOVERY_TIMEOUT ${E2E_DISCOVERY_TIMEOUT}
   TEST_PREFIX "${E2E_TEST_PREFIX}"
+  TEST_FILTER "-Win95Personality.*"
   PROPERTIES RESOURCE_LOCK wine_bench FIXTURES_REQUIRED wine_bench TIMEOUT ${E2E_TEST_TIMEOUT})
 
 add_test(NAME ${E2E_TEST_PREFIX}bench_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-bench.sh stop)
@@ -78,6 +79,8 @@ if(TARGET disk)
 endif()
 add_test(NAME ${E2E_TEST_PREFIX}restart_now COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:restart_probe>)
 set_tests_properties(${E2E_TEST_PREFIX}restart_now PROPERTIES RESOURCE_LOCK wine_bench FIXTURES_REQUIRED wine_bench TIMEOUT ${E2E_TEST_TIMEOUT})
+
+include(${PROJECT_SOURCE_DIR}/cmake/win95-personality.cmake)
 
 if(VX_PRODUCT_E2E)
   return()

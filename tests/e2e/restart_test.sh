@@ -19,6 +19,16 @@ if pgrep -f '^[A-Z]:\\.*(SETUP\.EXE|restart_probe\.exe)' >/dev/null; then
   echo "FAIL: Setup or the probe is still running after the restart"
   exit 1
 fi
+# Under the Windows 95 personality the privilege calls got Windows 95's stubs,
+# and the restart went on without the privilege.
+if [ "${VX_WIN95:-}" = 1 ]; then
+  layer_log=$WINEPREFIX/drive_c/vxbench/win95-layer.log
+  for line in '!OpenProcessToken: the Windows 95 model' '!LookupPrivilegeValueA: the Windows 95 model' \
+    '!AdjustTokenPrivileges: the Windows 95 model' 'OpenProcessToken: FALSE, ERROR_CALL_NOT_IMPLEMENTED'; do
+    grep -qF "$line" "$layer_log" 2>/dev/null ||
+      { echo "FAIL: no \"$line\" in the layer's log"; cat "$layer_log" 2>/dev/null; exit 1; }
+  done
+fi
 # The restart ran the Run entries, which start the installed utility: end the
 # restarted session so that the next test starts from a quiet desktop.
 wineserver -k 2>/dev/null || true

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "harness/bench.h"
+#include "harness/install_steps.h"
 #include "harness/system_state.h"
 #include "harness/update_steps.h"
 #include "harness/wizard_steps.h"
+#include "win95/layer.h"
 
 namespace e2e {
 namespace {
@@ -312,12 +314,22 @@ TEST_F(StartupFiles, RealFilesOfOtherSetups) {
 }
 
 TEST_F(StartupFiles, WithoutAutoexecBatNothingIsMadeOnDriveC) {
-  // Windows 95 would ask about the missing file, since the open carries
-  // OF_PROMPT; Wine's OpenFile asks nothing, and Install() sees no dialog.
   ASSERT_TRUE(WriteBytes(WinIni(), PlacedWinIni()));
   ASSERT_TRUE(WriteBytes(SystemIni(), PlacedSystemIni()));
+  DeleteFileA(kAutoexecBat);  // left by the reset under the Windows 95 personality
   ASSERT_FALSE(FileExists(kAutoexecBat));
-  ASSERT_NO_FATAL_FAILURE(Install());
+  if (Win95Personality()) {
+    // Windows 95 asks about the missing file, since its backup's open carries
+    // OF_PROMPT; Cancel, and the rest of the pass is done without it.
+    SetupProcess setup;
+    ASSERT_TRUE(StartExpressInstallation(setup));
+    std::vector<std::string> answered;
+    ASSERT_NE(WaitForSuccessCancellingPrompts(setup, &answered), nullptr);
+    EXPECT_EQ(answered, std::vector<std::string>{kMissingFileCaption});
+  } else {
+    // Wine's OpenFile asks nothing, and Install() sees no dialog.
+    ASSERT_NO_FATAL_FAILURE(Install());
+  }
 
   EXPECT_FALSE(FileExists(kAutoexecBat));
   EXPECT_FALSE(FileExists(kAutoexecUlv));

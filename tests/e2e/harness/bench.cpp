@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "win95/layer.h"
+
 namespace e2e {
 
 DWORD Scaled(DWORD ms) {
@@ -29,8 +31,14 @@ SetupProcess::SetupProcess(const std::string& exePath) {
   std::string commandLine = "\"" + exePath + "\"";
   // Setup is started from its own directory, as from a file manager.
   std::string directory = exePath.substr(0, exePath.find_last_of('\\') + 1);
-  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
-                      &startup, &info_)) {
+  // Under the Windows 95 personality Setup waits, suspended, for its layer.
+  const bool win95 = Win95Personality();
+  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, win95 ? CREATE_SUSPENDED : 0,
+                      nullptr, directory.c_str(), &startup, &info_)) {
+    info_ = {};
+  } else if (win95 && !LoadWin95Layer(info_)) {
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
     info_ = {};
   }
 }

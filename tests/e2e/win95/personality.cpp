@@ -1,0 +1,349 @@
+// win95_personality.dll: loaded into SETUP.EXE before its first instruction
+// runs (layer.cpp), it gives Setup the answers Windows 95 gives where Wine
+// answers as Windows NT does. On loading it rewrites Setup's import address
+// table and answers Setup's own GetProcAddress calls; the system DLLs inside
+// the process are left as Wine made them. What it models, each with the source
+// named in README.md beside it:
+//
+// - the functions of tools/win95/stubs-win95.txt that Setup imports or looks up
+//   fail as Windows 95's stubs do (MSDN98-LIM, KB-Q129532, IIS-FAQ). A listed
+//   function without a model here makes the layer refuse to load, or is written
+//   to the log as "unmodelled" when Setup looks it up;
+// - OF_PROMPT on a missing file brings a box with Retry and Cancel (MSDN98-OF,
+//   MSDN98-LZ);
+// - RegDeleteKeyA takes a key with every subkey beneath it (MSDN00-RDK);
+// - GetVersion and GetVersionExA tell 4.0, build 950 (MSDN98-GV, MSDN98-OVI).
+//
+// Every answer is written to the log named by VX_WIN95_LOG, one line each, so
+// that a test can see that Setup's own calls reached the layer.
+#include <windows.h>
+#include <lzexpand.h>
+
+#include "win95/layer.h"
+
+namespace {
+
+// tools/win95/stubs-win95.txt as "DLL!Name" strings, made by the build.
+const char* const kStubList[] = {
+#include "win95_stubs.inc"
+};
+
+// The log: one line a call, appended and closed at once, so that a Setup ended
+// at any moment leaves whole lines.
+void Log(const char* format, ...) {
+  char path[MAX_PATH] = "";
+  const DWORD length = GetEnvironmentVariableA("VX_WIN95_LOG", path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  char line[1024] = "";
+  va_list arguments;
+  va_start(arguments, format);
+  const int written = wvsprintfA(line, format, arguments);
+  va_end(arguments);
+  if (written <= 0) return;
+  lstrcatA(line, "\r\n");
+  const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &done, nullptr);
+  CloseHandle(file);
+}
+
+// --- Windows 95's stubs ------------------------------------------------------
+// They return FALSE, "an error value" (MSDN98-LIM). The last error is
+// ERROR_CALL_NOT_IMPLEMENTED, documented for MoveFileEx (KB-Q129532, IIS-FAQ);
+// for the token functions no source gives it, and the same value is taken.
+
+BOOL WINAPI MoveFileExA95(LPCSTR from, LPCSTR to, DWORD flags) {
+  Log("MoveFileExA %s -> %s (flags %lu): FALSE, ERROR_CALL_NOT_IMPLEMENTED", from, to, flags);
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return FALSE;
+}
+
+BOOL WINAPI OpenProcessToken95(HANDLE /*process*/, DWORD /*access*/, PHANDLE token) {
+  Log("OpenProcessToken: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
+  if (token != nullptr) *token = nullptr;
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return FALSE;
+}
+
+BOOL WINAPI LookupPrivilegeValueA95(LPCSTR /*system*/, LPCSTR name, PLUID /*luid*/) {
+  Log("LookupPrivilegeValueA %s: FALSE, ERROR_CALL_NOT_IMPLEMENTED", name);
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return FALSE;
+}
+
+BOOL WINAPI AdjustTokenPrivileges95(HANDLE /*token*/, BOOL /*disableAll*/, PTOKEN_PRIVILEGES /*state*/,
+                                    DWORD /*length*/, PTOKEN_PRIVILEGES /*previous*/, PDWORD /*returned*/) {
+  Log("AdjustTokenPrivileges: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return FALSE;
+}
+
+// --- The version ---------------------------------------------------------------
+// GetVersion: the low word 4.0, the high bit set for Windows 95; the other bits
+// of the high word are "reserved" (MSDN98-GV), and are as Wine's own Windows 95
+// setting gives them: 0x4000 and the build number, 950.
+constexpr DWORD kBuild = 950;
+
+DWORD WINAPI GetVersion95() {
+  Log("GetVersion: 4.0 build 950");
+  return 0xC0000000UL | (kBuild << 16) | 0x0004UL;
+}
+
+// GetVersionExA: platform VER_PLATFORM_WIN32_WINDOWS, and on Windows 95 the
+// build number's high word holds the major and minor version (MSDN98-OVI).
+// Windows 95 has no OSVERSIONINFOEX; any other size fails, with Wine's error.
+BOOL WINAPI GetVersionExA95(LPOSVERSIONINFOA info) {
+  if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+    Log("GetVersionExA: FALSE, the structure's size is not OSVERSIONINFOA's");
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  info->dwMajorVersion = 4;
+  info->dwMinorVersion = 0;
+  info->dwBuildNumber = 0x04000000UL | kBuild;
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  info->szCSDVersion[0] = '\0';
+  Log("GetVersionExA: 4.0 build 950, VER_PLATFORM_WIN32_WINDOWS");
+  return TRUE;
+}
+
+// --- OF_PROMPT -------------------------------------------------------------------
+// "Displays a dialog box if the requested file does not exist. The dialog box
+// informs the user that the system cannot find the file, and it contains Retry
+// and Cancel buttons. Choosing the Cancel button directs OpenFile to return a
+// file-not-found error message." (MSDN98-OF; the same for LZOpenFile, MSDN98-LZ).
+// The documentation gives neither the caption nor the exact words nor the icon:
+// those below are the layer's own. The box is task-modal, so that Setup's
+// windows wait for it as for a box of the system; creating a file (OF_CREATE)
+// asks nothing, since a new file need not exist. Cancel returns what Wine's
+// function returned for the missing file.
+
+bool AnswersRetry(const char* function, const char* path) {
+  char text[MAX_PATH + 96] = "";
+  wsprintfA(text, e2e::kMissingFileText, path != nullptr ? path : "");
+  const int answer =
+      MessageBoxA(nullptr, text, e2e::kMissingFileCaption, MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_TASKMODAL);
+  Log("%s %s: missing, the OF_PROMPT box answered %s", function, path, answer == IDRETRY ? "Retry" : "Cancel");
+  return answer == IDRETRY;
+}
+
+bool Missing(const OFSTRUCT* info) {
+  return info != nullptr && (info->nErrCode == ERROR_FILE_NOT_FOUND || info->nErrCode == ERROR_PATH_NOT_FOUND);
+}
+
+using LZOpenFileAFn = INT(WINAPI*)(LPSTR, LPOFSTRUCT, WORD);
+using OpenFileFn = HFILE(WINAPI*)(LPCSTR, LPOFSTRUCT, UINT);
+LZOpenFileAFn realLZOpenFileA = nullptr;
+OpenFileFn realOpenFile = nullptr;
+
+INT WINAPI LZOpenFileA95(LPSTR path, LPOFSTRUCT info, WORD style) {
+  for (;;) {
+    const INT result = realLZOpenFileA(path, info, static_cast<WORD>(style & ~OF_PROMPT));
+    if (result >= 0 || (style & OF_PROMPT) == 0 || (style & OF_CREATE) != 0 || !Missing(info)) return result;
+    if (!AnswersRetry("LZOpenFileA", path)) return result;
+  }
+}
+
+HFILE WINAPI OpenFile95(LPCSTR path, LPOFSTRUCT info, UINT style) {
+  for (;;) {
+    const HFILE result = realOpenFile(path, info, style & ~OF_PROMPT);
+    if (result != HFILE_ERROR || (style & OF_PROMPT) == 0 || (style & OF_CREATE) != 0 || !Missing(info)) {
+      return result;
+    }
+    if (!AnswersRetry("OpenFile", path)) return result;
+  }
+}
+
+// --- RegDeleteKeyA ---------------------------------------------------------------
+// "Windows 95/98: The function also deletes all subkeys and values."
+// (MSDN00-RDK; KB-Q127990: Windows NT's refuses a key with subkeys.)
+using RegDeleteKeyAFn = LONG(WINAPI*)(HKEY, LPCSTR);
+RegDeleteKeyAFn realRegDeleteKeyA = nullptr;
+
+LONG DeleteWithSubkeys(HKEY parent, LPCSTR name, int* subkeys) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    char child[256] = "";
+    while (RegEnumKeyA(key, 0, child, sizeof child) == ERROR_SUCCESS &&
+           DeleteWithSubkeys(key, child, subkeys) == ERROR_SUCCESS) {
+      ++*subkeys;
+    }
+    RegCloseKey(key);
+  }
+  return realRegDeleteKeyA(parent, name);
+}
+
+LONG WINAPI RegDeleteKeyA95(HKEY parent, LPCSTR name) {
+  int subkeys = 0;
+  const LONG result = DeleteWithSubkeys(parent, name, &subkeys);
+  if (subkeys > 0) Log("RegDeleteKeyA %s: %d subkeys deleted with it, result %ld", name, subkeys, result);
+  return result;
+}
+
+// --- Where the models go in ------------------------------------------------------
+
+struct Model {
+  const char* dll;
+  const char* name;
+  FARPROC function;
+};
+
+FARPROC WINAPI GetProcAddress95(HMODULE module, LPCSTR name);
+
+template <typename Function>
+FARPROC AsProc(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
+const Model kModels[] = {
+    {"KERNEL32", "GetProcAddress", AsProc(GetProcAddress95)},
+    {"KERNEL32", "MoveFileExA", AsProc(MoveFileExA95)},
+    {"KERNEL32", "GetVersion", AsProc(GetVersion95)},
+    {"KERNEL32", "GetVersionExA", AsProc(GetVersionExA95)},
+    {"KERNEL32", "OpenFile", AsProc(OpenFile95)},
+    {"LZ32", "LZOpenFileA", AsProc(LZOpenFileA95)},
+    {"ADVAPI32", "OpenProcessToken", AsProc(OpenProcessToken95)},
+    {"ADVAPI32", "LookupPrivilegeValueA", AsProc(LookupPrivilegeValueA95)},
+    {"ADVAPI32", "AdjustTokenPrivileges", AsProc(AdjustTokenPrivileges95)},
+    {"ADVAPI32", "RegDeleteKeyA", AsProc(RegDeleteKeyA95)},
+};
+
+// "KERNEL32.dll" and "kernel32" both name KERNEL32.
+bool SameDll(const char* fileName, const char* dll) {
+  char base[MAX_PATH] = "";
+  lstrcpynA(base, fileName, sizeof base);
+  for (char* dot = base; *dot != '\0'; ++dot) {
+    if (*dot == '.') *dot = '\0';
+  }
+  return lstrcmpiA(base, dll) == 0;
+}
+
+// The file name of a loaded module, without its folder.
+void ModuleName(HMODULE module, char* name, DWORD capacity) {
+  char path[MAX_PATH] = "";
+  name[0] = '\0';
+  if (GetModuleFileNameA(module, path, sizeof path) == 0) return;
+  const char* base = path;
+  for (const char* c = path; *c != '\0'; ++c) {
+    if (*c == '\\' || *c == '/') base = c + 1;
+  }
+  lstrcpynA(name, base, static_cast<int>(capacity));
+}
+
+const Model* FindModel(const char* dll, const char* name) {
+  for (const Model& model : kModels) {
+    if (SameDll(dll, model.dll) && lstrcmpA(name, model.name) == 0) return &model;
+  }
+  return nullptr;
+}
+
+// Whether stubs-win95.txt lists DLL!name: by name, or by the rule "DLL!*W" for
+// a Unicode name that no "DLL!+Name" exempts.
+bool ListedStub(const char* dll, const char* name) {
+  const int nameLength = lstrlenA(name);
+  bool unicode = false;
+  bool exempt = false;
+  for (const char* entry : kStubList) {
+    char entryDll[32] = "";
+    const char* bang = entry;
+    while (*bang != '\0' && *bang != '!') ++bang;
+    if (*bang != '!' || bang - entry >= static_cast<int>(sizeof entryDll)) continue;
+    lstrcpynA(entryDll, entry, static_cast<int>(bang - entry + 1));
+    if (!SameDll(dll, entryDll)) continue;
+    const char* function = bang + 1;
+    if (lstrcmpA(function, "*W") == 0) unicode = unicode || (nameLength > 0 && name[nameLength - 1] == 'W');
+    if (function[0] == '+' && lstrcmpA(function + 1, name) == 0) exempt = true;
+    if (lstrcmpA(function, name) == 0) return true;
+  }
+  return unicode && !exempt;
+}
+
+using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+GetProcAddressFn realGetProcAddress = nullptr;
+
+// Setup's own look-ups: a modelled function gets the model, a stub without one
+// is logged as unmodelled and left to Wine.
+FARPROC WINAPI GetProcAddress95(HMODULE module, LPCSTR name) {
+  // An ordinal is below 0x10000, in place of a name's address.
+  if (reinterpret_cast<ULONG_PTR>(name) >> 16 == 0) return realGetProcAddress(module, name);
+  char dll[MAX_PATH] = "";
+  ModuleName(module, dll, sizeof dll);
+  const Model* model = FindModel(dll, name);
+  if (model != nullptr) {
+    Log("GetProcAddress %s!%s: the Windows 95 model", dll, name);
+    return model->function;
+  }
+  if (ListedStub(dll, name)) Log("GetProcAddress %s!%s: unmodelled Windows 95 stub, left to Wine", dll, name);
+  return realGetProcAddress(module, name);
+}
+
+// Rewrites the import address table of Setup (the process's main module); false
+// when Setup imports a listed stub that has no model here, or the table cannot
+// be written.
+bool RewriteImports() {
+  auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (directory.VirtualAddress == 0) return true;
+  int rewritten = 0;
+  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); import->Name != 0;
+       ++import) {
+    const char* dll = reinterpret_cast<const char*>(base + import->Name);
+    if (import->OriginalFirstThunk == 0) {
+      Log("%s: imports without names to read", dll);
+      return false;
+    }
+    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+      const Model* model = FindModel(dll, name);
+      if (model == nullptr) {
+        if (!ListedStub(dll, name)) continue;
+        Log("%s!%s: imported Windows 95 stub without a model; the layer refuses", dll, name);
+        return false;
+      }
+      DWORD protection = 0;
+      if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) return false;
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(model->function);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+      ++rewritten;
+    }
+  }
+  Log("layer on: %d imports rewritten", rewritten);
+  return true;
+}
+
+// Wine's own function, looked up by the layer's own (unrewritten) import.
+template <typename Function>
+Function Real(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+bool Start() {
+  const HMODULE kernel32 = GetModuleHandleA("KERNEL32.DLL");
+  const HMODULE lz32 = LoadLibraryA("LZ32.DLL");
+  const HMODULE advapi32 = LoadLibraryA("ADVAPI32.DLL");
+  if (kernel32 == nullptr || lz32 == nullptr || advapi32 == nullptr) return false;
+  realGetProcAddress = Real<GetProcAddressFn>(kernel32, "GetProcAddress");
+  realOpenFile = Real<OpenFileFn>(kernel32, "OpenFile");
+  realLZOpenFileA = Real<LZOpenFileAFn>(lz32, "LZOpenFileA");
+  realRegDeleteKeyA = Real<RegDeleteKeyAFn>(advapi32, "RegDeleteKeyA");
+  if (realGetProcAddress == nullptr || realOpenFile == nullptr || realLZOpenFileA == nullptr ||
+      realRegDeleteKeyA == nullptr) {
+    return false;
+  }
+  return RewriteImports();
+}
+
+}  // namespace
+
+// A false answer makes LoadLibraryA fail, and the driver does not start Setup.
+BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/) {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  return Start() ? TRUE : FALSE;
+}
