@@ -29,17 +29,14 @@ const char* const kStubList[] = {
 };
 
 // The log: one line a call, appended and closed at once, so that a Setup ended
-// at any moment leaves whole lines.
-void Log(const char* format, ...) {
+// at any moment leaves whole lines. The arguments are wsprintfA's.
+template <typename... Arguments>
+void Log(const char* format, Arguments... arguments) {
   char path[MAX_PATH] = "";
   const DWORD length = GetEnvironmentVariableA("VX_WIN95_LOG", path, sizeof path);
   if (length == 0 || length >= sizeof path) return;
   char line[1024] = "";
-  va_list arguments;
-  va_start(arguments, format);
-  const int written = wvsprintfA(line, format, arguments);
-  va_end(arguments);
-  if (written <= 0) return;
+  if (wsprintfA(line, format, arguments...) <= 0) return;
   lstrcatA(line, "\r\n");
   const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -211,13 +208,13 @@ const Model kModels[] = {
 };
 
 // "KERNEL32.dll" and "kernel32" both name KERNEL32.
-bool SameDll(const char* fileName, const char* dll) {
+bool SameDll(const char* candidate, const char* wanted) {
   char base[MAX_PATH] = "";
-  lstrcpynA(base, fileName, sizeof base);
+  lstrcpynA(base, candidate, sizeof base);
   for (char* dot = base; *dot != '\0'; ++dot) {
     if (*dot == '.') *dot = '\0';
   }
-  return lstrcmpiA(base, dll) == 0;
+  return lstrcmpiA(base, wanted) == 0;
 }
 
 // The file name of a loaded module, without its folder.
