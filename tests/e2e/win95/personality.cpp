@@ -6,7 +6,7 @@
 // named in README.md beside it:
 //
 // - the functions of tools/win95/stubs-win95.txt that Setup imports or looks up
-//   fail as Windows 95's stubs do (MSDN98-LIM, KB-Q129532, IIS-FAQ). A listed
+//   fail as Windows 95's stubs do (MSDN98-LIM, KB-Q129532). A listed
 //   function without a model here makes the layer refuse to load, or is written
 //   to the log as "unmodelled" when Setup looks it up;
 // - OF_PROMPT on a missing file brings a box with Retry and Cancel (MSDN98-OF,
@@ -47,9 +47,10 @@ void Log(const char* format, Arguments... arguments) {
 }
 
 // --- Windows 95's stubs ------------------------------------------------------
-// They return FALSE, "an error value" (MSDN98-LIM). The last error is
-// ERROR_CALL_NOT_IMPLEMENTED, documented for MoveFileEx (KB-Q129532, IIS-FAQ);
-// for the token functions no source gives it, and the same value is taken.
+// They return FALSE, "an error value" (MSDN98-LIM); Windows 95 "does not
+// implement MoveFileEx()" (KB-Q129532). No public source gives their last error
+// (KB-Q127991: not documented, at times 0 on Windows 95); the layer sets
+// ERROR_CALL_NOT_IMPLEMENTED, the value Setup takes for MoveFileExA.
 
 BOOL WINAPI MoveFileExA95(LPCSTR from, LPCSTR to, DWORD flags) {
   Log("MoveFileExA %s -> %s (flags %lu): FALSE, ERROR_CALL_NOT_IMPLEMENTED", from, to, flags);

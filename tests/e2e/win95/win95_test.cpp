@@ -24,15 +24,15 @@ class Win95Personality : public testing::Test {
   }
 };
 
-// The lines of the log that contain `part`.
-std::vector<std::string> LinesWith(const std::string& log, const std::string& part) {
+// The lines of the log that contain `text`.
+std::vector<std::string> LinesWith(const std::string& log, const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < log.size()) {
     size_t end = log.find("\r\n", start);
     if (end == std::string::npos) end = log.size();
     const std::string line = log.substr(start, end - start);
-    if (line.find(part) != std::string::npos) lines.push_back(line);
+    if (line.find(text) != std::string::npos) lines.push_back(line);
     start = end + 2;
   }
   return lines;
