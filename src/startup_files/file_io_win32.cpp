@@ -84,7 +84,11 @@ ReplaceResult Win32Files::ReplaceInOneStep(const char* source, const char* targe
   if (moveFileEx(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
     return ReplaceResult::kReplaced;
   }
-  return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? ReplaceResult::kNotSupported : ReplaceResult::kFailed;
+  // Windows 95, 98 and Me never implement it, and the last error their stub
+  // leaves is not documented: the family of the system is asked too.
+  const DWORD error = GetLastError();
+  const bool windows9x = (GetVersion() & 0x80000000u) != 0;
+  return windows9x || error == ERROR_CALL_NOT_IMPLEMENTED ? ReplaceResult::kNotSupported : ReplaceResult::kFailed;
 }
 
 bool Win32Files::Remove(const char* path) { return DeleteFileA(path) != FALSE; }
