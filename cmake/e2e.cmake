@@ -24,6 +24,16 @@ if(VX_PRODUCT_E2E)
   # The driver compares installed files with the stand-ins beside it; the
   # product's are those of the `windows` build.
   file(CREATE_LINK ${PROJECT_SOURCE_DIR}/build/windows/standins ${CMAKE_BINARY_DIR}/standins SYMBOLIC)
+  # The product's disk is the `windows` build's: this build builds it first (as
+  # its target `disk`), and the tests refuse a disk older than the sources, as
+  # after a change in src/ with only CTest run.
+  set(product_disk_script ${PROJECT_SOURCE_DIR}/cmake/product_disk.cmake)
+  add_custom_target(disk
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DACTION=build -P ${product_disk_script}
+    USES_TERMINAL VERBATIM)
+  add_test(NAME product.disk_is_current
+           COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DACTION=check -P ${product_disk_script})
+  set_tests_properties(product.disk_is_current PROPERTIES FIXTURES_SETUP wine_bench)
   # The 32-bit route may be an emulated PC, where Wine runs about ten times slower
   # and the first listing makes the prefix.
   set(E2E_TEST_TIMEOUT 1800)

@@ -40,8 +40,9 @@ target_compile_options(setup PRIVATE
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/resources/setup.rc APPEND PROPERTY OBJECT_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/resources/resource_ids.h)
 # windres is given the resource folder so that setup.rc names its pictures by
-# relative path.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${PROJECT_SOURCE_DIR}/src/resources")
+# relative path; as an include folder, which CMake quotes for a checkout path
+# with a space.
+target_include_directories(setup PRIVATE $<$<COMPILE_LANGUAGE:RC>:${PROJECT_SOURCE_DIR}/src/resources>)
 target_link_options(setup PRIVATE -nostdlib -nostartfiles -static-libgcc -s -Wl,--gc-sections)
 if(VX_PRODUCT)
   # A 486 is the least Windows 95 runs on; subsystem and OS version 4.0 are what

@@ -61,10 +61,12 @@ else
   # One clang-tidy per file, as run-clang-tidy runs it, the files of both
   # databases in one queue; each output goes to a log of its own, so that
   # parallel runs do not interleave.
-  tidy_one() { # DATABASE KEY FILE
-    if clang-tidy -p "build/lint/$1" -quiet "$3" >"build/lint/logs/$2.log" 2>&1 &&
-      ! grep -q -E '(error|warning): ' "build/lint/logs/$2.log"; then
-      touch "$lint_cache/$2"
+  tidy_one() { # "DATABASE KEY FILE", one line: the file's path may have spaces
+    local db key file
+    read -r db key file <<<"$1"
+    if clang-tidy -p "build/lint/$db" -quiet "$file" >"build/lint/logs/$key.log" 2>&1 &&
+      ! grep -q -E '(error|warning): ' "build/lint/logs/$key.log"; then
+      touch "$lint_cache/$key"
     else
       return 1
     fi
@@ -77,7 +79,7 @@ else
   done <build/lint/keys >build/lint/todo
   rm -rf build/lint/logs
   mkdir -p build/lint/logs
-  xargs -r -P "$(nproc)" -n 3 bash -c 'tidy_one "$@"' _ <build/lint/todo || status=1
+  xargs -r -d '\n' -P "$(nproc)" -n 1 bash -c 'tidy_one "$1"' _ <build/lint/todo || status=1
   for db in native win32; do
     while read -r _ key _; do cat "build/lint/logs/$key.log"; done < <(grep "^$db " build/lint/todo) >"build/lint/$db.log"
   done

@@ -10,6 +10,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# Whatever this command started ends with it, however it ends (a failed step,
+# Ctrl-C, a TERM from CI): the background build of the emulated PC (which
+# ends its own stages, unmounts and unregisters what it set up), and the Wine
+# benches with their Xvfb and wineserver, which a test cut short leaves up.
+guest_build=
+end_run() {
+  if [ -n "$guest_build" ]; then
+    kill -TERM "$guest_build" 2>/dev/null || true
+    wait "$guest_build" 2>/dev/null || true
+  fi
+  for bench in build/bench build/product-bench; do
+    VX_BENCH_DIR=$PWD/$bench bash scripts/wine-bench.sh stop || true
+  done
+}
+trap end_run EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 # The product runs on the machine's 32-bit route. Where that is the emulated
 # PC and it is not cached yet, it is built meanwhile (it takes minutes, mostly
 # waiting on the archive and on emulated package scripts).
@@ -52,8 +70,11 @@ ctest --preset bench
 # (build/disk), on the machine's 32-bit route, which the first line names.
 cmake --preset product-e2e
 cmake --build --preset product-e2e
-if [ -n "${guest_build:-}" ]; then
-  wait "$guest_build" || { cat build/i386-pc-guest.log; exit 1; }
+if [ -n "$guest_build" ]; then
+  status=0
+  wait "$guest_build" || status=$?
+  guest_build=
   cat build/i386-pc-guest.log
+  [ "$status" -eq 0 ] || exit 1
 fi
 bash scripts/i386-pc.sh job scripts/product-tests.sh

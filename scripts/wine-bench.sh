@@ -37,23 +37,24 @@ bench_env() {
   echo "export VX_BENCH_DIR='$bench'"
 }
 
+# Xvfb picks a free display itself, taking its lock file, and writes the
+# number when it is ready: two benches started at once cannot take one display.
 start_xvfb() {
-  local n
-  for n in $(seq 91 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    # Without the bench's lock descriptor: stop must be able to take the lock.
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$bench/xvfb.log" 2>&1 9>&- &
-    echo $! >"$bench/xvfb.pid"
-    # VX_TIMEOUT_SCALE stretches the wait where Wine and X run slower (an emulated PC).
-    for _ in $(seq 1 $((50 * ${VX_TIMEOUT_SCALE:-1}))); do
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        echo ":$n" >"$bench/display"
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$(cat "$bench/xvfb.pid")" 2>/dev/null || true
+  local pid
+  # Without the bench's lock descriptor: stop must be able to take the lock.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$bench/display.number" >"$bench/xvfb.log" 2>&1 9>&- &
+  pid=$!
+  echo "$pid" >"$bench/xvfb.pid"
+  # VX_TIMEOUT_SCALE stretches the wait where Wine and X run slower (an emulated PC).
+  for _ in $(seq 1 $((50 * ${VX_TIMEOUT_SCALE:-1}))); do
+    if [ -s "$bench/display.number" ]; then
+      echo ":$(cat "$bench/display.number")" >"$bench/display"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
   done
+  kill "$pid" 2>/dev/null || true
   echo "wine-bench: no Xvfb display could be started" >&2
   return 1
 }
@@ -89,8 +90,11 @@ create() {
   else
     make_prefix
     if [ -n "$template" ]; then
-      rm -rf "$template.part"
-      cp -a "$WINEPREFIX" "$template.part" && mv "$template.part" "$template"
+      # Jobs in several emulated PCs may make the template at once: each copies
+      # to a folder of its own, and the first to finish keeps its copy.
+      local part
+      part=$(mktemp -d "$template.part.XXXXXX")
+      cp -a "$WINEPREFIX/." "$part" && { mv -T "$part" "$template" 2>/dev/null || rm -rf "$part"; }
     fi
   fi
   ln -sfn "$disk" "$WINEPREFIX/dosdevices/a:"

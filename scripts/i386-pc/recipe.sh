@@ -8,25 +8,30 @@ guest_packages=(
   wine wine32 fonts-wine xvfb xauth x11-utils liblnk-utils cmake
 )
 
-# The Debian archive the host uses, read from its apt sources.
+# The Debian archive that apt on the host uses for Debian itself: the first
+# source whose Release file says Origin Debian with this label and suite,
+# whatever file names it (sources.list, *.list, deb822 *.sources). A
+# third-party repository is never taken.
+debian_archive() { # LABEL CODENAME
+  local uri
+  uri=$(apt-get indextargets --format '$(ORIGIN)|$(LABEL)|$(CODENAME)|$(REPO_URI)' 2>/dev/null |
+        awk -F'|' -v label="$1" -v codename="$2" \
+          '$1 == "Debian" && $2 == label && $3 == codename { print $4; exit }')
+  echo "${uri%/}"
+}
 debian_mirror() {
   local uri
-  uri=$(grep -hs -E '^(URIs:|deb )' /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list \
-          /etc/apt/sources.list 2>/dev/null |
-        grep -o -E 'https?://[^ ]+' | grep -v security | head -n 1)
+  uri=$(debian_archive Debian "$release")
   echo "${uri:-http://deb.debian.org/debian}"
 }
 debian_security_mirror() {
   local uri
-  uri=$(grep -hs -E '^(URIs:|deb )' /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list \
-          /etc/apt/sources.list 2>/dev/null |
-        grep -o -E 'https?://[^ ]+' | grep security | head -n 1)
+  uri=$(debian_archive Debian-Security "$release-security")
   echo "${uri:-http://deb.debian.org/debian-security}"
 }
 
 build_root() {
   local dir=$1
-  rm -rf "$dir"
   debootstrap --arch=i386 --variant=minbase --foreign "$release" "$dir" "$(debian_mirror)"
   chroot "$dir" /debootstrap/debootstrap --second-stage
 }

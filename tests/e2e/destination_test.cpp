@@ -133,11 +133,11 @@ TEST_F(Destination, OpensBelowCentreWithTheFacesDrawnAndTheDrivesFromC) {
   HWND continueButton = GetDlgItem(options, kOptionContinue);
   PressKey(continueButton, VK_TAB);
   PressKey(continueButton, VK_TAB);
-  Sleep(300);
+  Sleep(Scaled(300));
   ASSERT_EQ(FocusedControlId(options), kExpressButton);
   ExpectFaces(options, {{kExpressButton, 121}, {kCustomButton, 109}});
   PressKey(continueButton, VK_TAB);
-  Sleep(300);
+  Sleep(Scaled(300));
   ASSERT_EQ(FocusedControlId(options), kCustomButton);
   ExpectFaces(options, {{kCustomButton, 120}});
 }
@@ -164,7 +164,7 @@ TEST_F(Destination, CustomShowsItsControlsAndEveryPressResetsThem) {
   ASSERT_TRUE(SelectDrive(options, 'd'));
   SetItemText(options, kPathEdit, "tools\\bin");
   Press(options, kCustomButton);
-  Sleep(300);
+  Sleep(Scaled(300));
   EXPECT_EQ(ItemText(options, kPathEdit), "VX95");
   EXPECT_EQ(SelectedIndex(list), 0);
   EXPECT_TRUE(IsWindowVisible(options));
@@ -180,7 +180,7 @@ TEST_F(Destination, CreateQuestionNoCreatesNothingAndYesCreatesEveryLevel) {
   SetItemText(options, kPathEdit, "tools\\bin");
 
   ASSERT_TRUE(ContinueAndAnswerCreateQuestion(setup.pid(), options, IDNO));
-  Sleep(200);
+  Sleep(Scaled(200));
   EXPECT_TRUE(IsWindowVisible(options));
   EXPECT_FALSE(FileExists("D:\\tools") || DirectoryExists("D:\\tools"));
   EXPECT_EQ(ItemText(options, kPathEdit), "tools\\bin");
@@ -213,7 +213,7 @@ TEST_F(Destination, EveryRefusalKeepsTheEntriesAndThePathAtTheLimitInstalls) {
     ExpectStopBox(box, options, message);
     Press(box.window, IDOK);
     ASSERT_TRUE(WaitUntilGone(box.window));
-    Sleep(100);
+    Sleep(Scaled(100));
     EXPECT_TRUE(IsWindowVisible(options));
     EXPECT_EQ(ItemText(options, kPathEdit), path);
     EXPECT_EQ(SelectedIndex(list), selection);

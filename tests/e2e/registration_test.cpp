@@ -269,7 +269,7 @@ TEST_F(Registration, RegistryFailureIsReportedOnceAndTheStartupFilesAreStillTrea
   PostCommand(updating, IDCANCEL);
   PostCommand(updating, IDOK);
   PostSysCommand(updating, SC_CLOSE);
-  Sleep(300);
+  Sleep(Scaled(300));
   EXPECT_TRUE(IsWindow(updating));
   EXPECT_TRUE(IsWindow(box.window));
 

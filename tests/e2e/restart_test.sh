@@ -14,11 +14,14 @@ timeout $((120 * ${VX_TIMEOUT_SCALE:-1})) wine "$1" "$(winepath -w "$findings")"
 cat "$findings" 2>/dev/null || { echo "no findings were written"; exit 1; }
 grep -q '^ok: warning box' "$findings" || exit 1
 if grep -q FAIL "$findings"; then exit 1; fi
-# The session really ended: no program of the prefix is left running.
-if pgrep -f '^[A-Z]:\\.*(SETUP\.EXE|restart_probe\.exe)' >/dev/null; then
-  echo "FAIL: Setup or the probe is still running after the restart"
-  exit 1
-fi
+# The session really ended: no program of the prefix is left running. Programs
+# of other prefixes (another test run on this machine) are not this session's.
+for pid in $(pgrep -f '^[A-Z]:\\.*(SETUP\.EXE|restart_probe\.exe)'); do
+  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+    echo "FAIL: Setup or the probe is still running after the restart"
+    exit 1
+  fi
+done
 # Under the Windows 95 personality the privilege calls got Windows 95's stubs,
 # and the restart went on without the privilege.
 if [ "${VX_WIN95:-}" = 1 ]; then

@@ -37,7 +37,7 @@ TEST_F(Shell, BackdropConsumesEverySystemCommandButClose) {
   for (WPARAM command : {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_MOVE, SC_SIZE}) {
     SCOPED_TRACE(command);
     PostSysCommand(backdrop, command);
-    Sleep(200);
+    Sleep(Scaled(200));
     const RECT after = WindowRect(backdrop);
     EXPECT_TRUE(EqualRect(&before, &after));
     EXPECT_FALSE(IsIconic(backdrop));
@@ -88,7 +88,7 @@ TEST_F(Shell, EscAndTheCloseBoxDoNothing) {
   PressKey(GetDlgItem(welcome, 1001), VK_ESCAPE);
   PostCommand(welcome, IDCANCEL);
   PostSysCommand(welcome, SC_CLOSE);
-  Sleep(500);
+  Sleep(Scaled(500));
   EXPECT_TRUE(IsWindowVisible(welcome));
   EXPECT_TRUE(setup.running());
   EXPECT_EQ(VisibleDialogs(setup.pid()).size(), 1u) << "no prompt either";
@@ -130,7 +130,7 @@ TEST_F(Shell, QuitPromptNoStaysAndYesEndsTheWizard) {
   EXPECT_EQ(FocusedControlId(quit.window), IDYES) << "Yes is the default";
   Press(quit.window, IDNO);
   ASSERT_TRUE(WaitUntilGone(quit.window));
-  Sleep(200);
+  Sleep(Scaled(200));
   EXPECT_TRUE(IsWindowVisible(options));
 
   Press(options, 1007);
@@ -159,7 +159,7 @@ TEST_F(Shell, SuccessContinueLeadsToTheReminder) {
   EXPECT_EQ(FocusedControlId(reminder), IDOK);
   ExpectCentred(reminder, 0);
   PostCommand(reminder, IDCANCEL);
-  Sleep(300);
+  Sleep(Scaled(300));
   EXPECT_TRUE(IsWindowVisible(reminder));
   Press(reminder, IDOK);
   ASSERT_TRUE(setup.WaitForExit());

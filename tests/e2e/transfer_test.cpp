@@ -167,7 +167,7 @@ TEST_F(Transfer, EscAndTheCloseBoxDoNothing) {
   Press(copy, kCopyCancel);
   MessageBoxInfo quit = WaitForMessageBox(setup.pid(), "Quit?");
   ASSERT_NE(quit.window, nullptr);
-  Sleep(300);
+  Sleep(Scaled(300));
   EXPECT_EQ(CountDialogs(setup.pid(), "Quit?"), 1) << "only Cancel asks";
   ASSERT_TRUE(WaitForFiles(InstalledFiles("C:\\vx95\\")));
   Press(quit.window, IDNO);
