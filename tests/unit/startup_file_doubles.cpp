@@ -120,16 +120,20 @@ bool MemoryFiles::SetAttributes(const char* path, uint32_t value) {
   return ok;
 }
 
+void MemoryFiles::MoveEntry(const std::string& from, const std::string& to) {
+  contents[to] = std::move(contents[from]);
+  contents.erase(from);
+  attributes[to] = attributes[from];
+  attributes.erase(from);
+}
+
 vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* target) {
   vx::ReplaceResult result = vx::ReplaceResult::kFailed;
   const bool fails = Fails(FileOp::kReplace);
   if (!fails && !replacesInOneStep) {
     result = vx::ReplaceResult::kNotSupported;
   } else if (!fails && contents.count(source) != 0) {
-    contents[target] = std::move(contents[source]);
-    contents.erase(source);
-    attributes[target] = attributes[source];
-    attributes.erase(source);
+    MoveEntry(source, target);
     result = vx::ReplaceResult::kReplaced;
   }
   Done();
@@ -138,19 +142,14 @@ vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* 
 
 bool MemoryFiles::Remove(const char* path) {
   const bool ok = !Fails(FileOp::kRemove) && contents.erase(path) != 0;
-  attributes.erase(path);
+  if (ok) attributes.erase(path);
   Done();
   return ok;
 }
 
 bool MemoryFiles::Rename(const char* from, const char* to) {
   const bool ok = !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0;
-  if (ok) {
-    contents[to] = std::move(contents[from]);
-    contents.erase(from);
-    attributes[to] = attributes[from];
-    attributes.erase(from);
-  }
+  if (ok) MoveEntry(from, to);
   Done();
   return ok;
 }

@@ -94,6 +94,8 @@ class MemoryFiles final : public vx::FileSystem {
   // after the power cut must take no effect at all.
   bool Fails(FileOp op);
   bool PowerIsOff() const { return log.size() > powerCutAt; }
+  // Gives the file at `from`, with its attributes, the name `to`.
+  void MoveEntry(const std::string& from, const std::string& to);
   void Done() const;
 
   std::map<vx::FileHandle, OpenFile> open_;
