@@ -53,6 +53,10 @@ class FileSystem {
   // that a power cut after it cannot lose it; false when it could not.
   virtual bool Flush(FileHandle file) = 0;
 
+  // As Flush, for a closed file that something else wrote (the LZ service's
+  // backups); false when it could not be opened or flushed.
+  virtual bool FlushPath(const char* path) = 0;
+
   // Closes the file; false when the system reports that it could not, which for
   // a written file means its content may not be complete.
   virtual bool Close(FileHandle file) = 0;
@@ -75,6 +79,10 @@ class FileSystem {
   // system refused; then nothing changed.
   virtual bool Remove(const char* path) = 0;
   virtual bool Rename(const char* from, const char* to) = 0;
+
+  // Waits before an operation is tried again: what another program holds open
+  // (a virus scanner, an editor) is often let go within a second.
+  virtual void Pause(uint32_t milliseconds) = 0;
 
  protected:
   ~FileSystem() = default;

@@ -95,11 +95,13 @@ bool Win32Files::Remove(const char* path) { return DeleteFileA(path) != FALSE; }
 
 bool Win32Files::Rename(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
 
-void FlushFileToDisk(const char* path) {
+bool Win32Files::FlushPath(const char* path) {
   const HANDLE handle = OpenExistingForWrite(path);
-  if (handle == INVALID_HANDLE_VALUE) return;
-  FlushFileBuffers(handle);
-  CloseHandle(handle);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle) != FALSE;
+  return CloseHandle(handle) != FALSE && flushed;
 }
+
+void Win32Files::Pause(uint32_t milliseconds) { Sleep(milliseconds); }
 
 }  // namespace vx

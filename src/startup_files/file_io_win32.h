@@ -13,6 +13,7 @@ class Win32Files final : public FileSystem {
   bool Write(FileHandle file, const char* data, size_t size) override;
   bool Seek(FileHandle file, uint64_t offset) override;
   bool Flush(FileHandle file) override;
+  bool FlushPath(const char* path) override;
   bool Close(FileHandle file) override;
   bool Writable(const char* path) override;
   uint32_t Attributes(const char* path) override;
@@ -20,10 +21,7 @@ class Win32Files final : public FileSystem {
   ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
   bool Remove(const char* path) override;
   bool Rename(const char* from, const char* to) override;
+  void Pause(uint32_t milliseconds) override;
 };
-
-// Has what the system holds of the file at `path` written to the disk; nothing
-// happens when it cannot be opened for writing.
-void FlushFileToDisk(const char* path);
 
 }  // namespace vx

@@ -73,7 +73,7 @@ bool TextReader::Rewind(uint64_t position) {
   return true;
 }
 
-TextWriter::TextWriter(FileSystem& files, FileHandle file) : files_(files), file_(file) {}
+TextWriter::TextWriter(FileSystem& files, FileHandle file, Mode mode) : files_(files), file_(file), mode_(mode) {}
 
 void TextWriter::Write(const char* text, size_t length) {
   for (size_t i = 0; i < length; ++i) {
@@ -84,13 +84,35 @@ void TextWriter::Write(const char* text, size_t length) {
   }
 }
 
+bool TextWriter::ReadsAs(const char* expected, size_t size) {
+  char block[1024];
+  while (size != 0) {
+    size_t count = 0;
+    if (!files_.Read(file_, block, size < sizeof block ? size : sizeof block, &count) || count == 0) return false;
+    for (size_t i = 0; i < count; ++i) {
+      if (block[i] != expected[i]) return false;
+    }
+    expected += count;
+    size -= count;
+  }
+  return true;
+}
+
 void TextWriter::Drain() {
-  if (used_ != 0 && !failed_ && !files_.Write(file_, buffer_, used_)) failed_ = true;
+  if (used_ != 0 && !failed_) {
+    failed_ = mode_ == Mode::kWrite ? !files_.Write(file_, buffer_, used_) : !ReadsAs(buffer_, used_);
+  }
   used_ = 0;
 }
 
 bool TextWriter::Finish() {
   Drain();
+  if (mode_ == Mode::kCompare && !failed_) {
+    // The file must end where the text does.
+    char extra = 0;
+    size_t count = 0;
+    failed_ = !files_.Read(file_, &extra, 1, &count) || count != 0;
+  }
   return !failed_;
 }
 

@@ -79,14 +79,23 @@ class TextReader {
 
 class TextWriter {
  public:
+  enum class Mode {
+    kWrite,
+    // Nothing is written: the bytes that would be are read from `file`, open
+    // for reading at its start, and compared. This tells whether a file
+    // written earlier holds the whole text, in the same fixed memory.
+    kCompare,
+  };
+
   // Writes to `file`, which stays open and owned by the caller.
-  TextWriter(FileSystem& files, FileHandle file);
+  TextWriter(FileSystem& files, FileHandle file, Mode mode = Mode::kWrite);
 
   // Writes `length` bytes of `text`, each LF as CR LF. Does nothing once a write
   // has failed.
   void Write(const char* text, size_t length);
 
-  // Writes out what is held. True when every byte given has been written.
+  // Writes out what is held. True when every byte given has been written; when
+  // comparing, when the file held exactly the bytes given and no more.
   bool Finish();
 
   bool Failed() const { return failed_; }
@@ -96,9 +105,12 @@ class TextWriter {
 
  private:
   void Drain();
+  // Reads `size` bytes of the file and compares them with `expected`.
+  bool ReadsAs(const char* expected, size_t size);
 
   FileSystem& files_;
   FileHandle file_;
+  Mode mode_;
   size_t used_ = 0;
   bool failed_ = false;
   char buffer_[kFileBlockSize] = {};

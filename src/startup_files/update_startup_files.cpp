@@ -8,8 +8,8 @@ namespace vx {
 namespace {
 
 // A start-up file, its backup, and the program's own 8.3 name beside it for the
-// rewrite while it is written: a user's file never has it, and one left by a
-// setup that was stopped is simply written over. Names in the Windows
+// rewrite while it is written: a user's file never has it, and one that is
+// there marks a setup stopped inside that file's step. Names in the Windows
 // directory carry their leading backslash and are appended whatever the
 // directory ends with; none is longer than "\\system.ulv".
 struct StartupFile {
@@ -44,24 +44,63 @@ constexpr ProfileEntry kSystemIniEntries[] = {
 // directory: the file just backed up.
 constexpr char kSystemIniProfile[] = "system.ini";
 
-// The stop shown for a start-up file that could be neither rewritten nor put
-// back: the file's path, this text, the backup's path and a full stop.
-constexpr char kNotRestoredText[] = " could not be updated or restored.\nIts original content is in ";
-constexpr char kNotRestoredEnd[] = ".";
-constexpr size_t kNotRestoredCapacity = 2 * kOpenPathCapacity + sizeof kNotRestoredText + sizeof kNotRestoredEnd;
+// What the user is told of a start-up file that was not updated, or is left
+// missing: the file's path, then a text naming the backup that holds its
+// original and, where one is left, the aside file with the rewrite.
+struct StopText {
+  RewriteOutcome outcome;
+  const char* afterFile;
+  const char* afterBackup;
+  const char* afterAside;
+};
 
-// Rewrites a start-up file from its backup. When it is left damaged, the user
-// must learn where its original content is kept, or the system starts next
-// time from a file cut short; the pass goes on either way.
-void RewriteOrReport(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule) {
-  if (RewriteFromBackup(files, paths, rule) != RewriteOutcome::kRestoreFailed) return;
-  // Both paths are shorter than kOpenPathCapacity, so the whole text fits.
-  char message[kNotRestoredCapacity];
-  CopyText(message, sizeof message, paths.startup);
-  AppendText(message, sizeof message, kNotRestoredText);
-  AppendText(message, sizeof message, paths.backup);
-  AppendText(message, sizeof message, kNotRestoredEnd);
-  system.ShowStop(message);
+// clang-format off
+constexpr StopText kStopTexts[] = {
+    {RewriteOutcome::kNotUpdated,    " was not updated.\nA copy of it is in ",                 ".",                        nullptr},
+    {RewriteOutcome::kRewriteBeside, " could not be put in place.\nIts original content is in ", ", the updated file in ",  "."},
+    {RewriteOutcome::kUnsettled,     " was not updated: it changed after an earlier Setup stopped while updating it.\n"
+                                     "Its original content is in ",                            ", that Setup's update in ", "."},
+};
+// clang-format on
+
+constexpr size_t kStopTextCapacity = 3 * kOpenPathCapacity + 160;
+
+// Rewrites a start-up file from its backup, or ends what an earlier run left of
+// that step. The pass goes on whatever happens; where the file was not updated
+// or is left missing, the user must learn where its original content is, or
+// the system starts next time without the lines it expects.
+void RewriteOrReport(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule,
+                     bool backupMade) {
+  const RewriteOutcome outcome =
+      backupMade ? RewriteFromBackup(files, paths, rule) : FinishEarlierRun(files, paths, rule);
+  for (const StopText& text : kStopTexts) {
+    if (text.outcome != outcome) continue;
+    // Every path is shorter than kOpenPathCapacity, so the whole text fits.
+    char message[kStopTextCapacity];
+    CopyText(message, sizeof message, paths.startup);
+    AppendText(message, sizeof message, text.afterFile);
+    AppendText(message, sizeof message, paths.backup);
+    AppendText(message, sizeof message, text.afterBackup);
+    if (text.afterAside != nullptr) {
+      AppendText(message, sizeof message, paths.aside);
+      AppendText(message, sizeof message, text.afterAside);
+    }
+    system.ShowStop(message);
+  }
+}
+
+// Backs a start-up file up and rewrites it. An aside file left beside it means
+// that an earlier run stopped inside this step with the original in the backup:
+// no new backup is made over it. Returns false when there is no start-up file
+// to open (nothing is made or written then).
+bool BackUpAndRewrite(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule) {
+  if (EarlierRunStopped(files, paths)) {
+    RewriteOrReport(files, system, paths, rule, false);
+    return true;
+  }
+  if (!system.BackupStartupFile(paths.startup, paths.backup)) return false;
+  RewriteOrReport(files, system, paths, rule, true);
+  return true;
 }
 
 // A start-up file's paths in the Windows directory.
@@ -85,22 +124,23 @@ bool InWindowsDirectory(StartupSystem& system, const StartupFile& file, PathsInW
 void UpdateWinIni(FileSystem& files, StartupSystem& system) {
   PathsInWindowsDirectory paths;
   if (!InWindowsDirectory(system, kWinIni, &paths)) return;
-  // Windows 95 keeps win.ini in memory and writes it back when it likes: what it
-  // holds goes to the file before the backup, and after the rewrite it must not
-  // write its old copy over the new file.
+  // Windows 95, 98 and Me keep win.ini in memory and write it back when they
+  // like: what they hold goes to the file before the backup, and after the
+  // rewrite they must not write their old copy over the new file.
   system.FlushProfileCache(paths.path);
-  if (!system.BackupStartupFile(paths.path, paths.backup)) return;
   WinIniRule rule;
-  RewriteOrReport(files, system, {paths.path, paths.backup, paths.aside}, rule);
+  if (!BackUpAndRewrite(files, system, {paths.path, paths.backup, paths.aside}, rule)) return;
   system.FlushProfileCache(paths.path);
 }
 
-void UpdateSystemIni(StartupSystem& system) {
+void UpdateSystemIni(FileSystem& files, StartupSystem& system) {
   PathsInWindowsDirectory paths;
   if (InWindowsDirectory(system, kSystemIni, &paths)) {
-    // Windows 95 also caches the last private profile file it used.
+    // Windows 95, 98 and Me also cache the last private profile file used.
     system.FlushProfileCache(paths.path);
-    system.BackupStartupFile(paths.path, paths.backup);
+    // The profile functions change system.ini in place: its original must be
+    // on the disk first.
+    if (system.BackupStartupFile(paths.path, paths.backup)) files.FlushPath(paths.backup);
   }
   // The entries are written whether or not a backup could be made: the profile
   // functions change only these keys and add what is missing.
@@ -111,16 +151,15 @@ void UpdateSystemIni(StartupSystem& system) {
 
 void UpdateAutoexecBat(FileSystem& files, StartupSystem& system) {
   // No autoexec.bat, or one that cannot be read: nothing is made or written.
-  if (!system.BackupStartupFile(kAutoexecBat.path, kAutoexecBat.backup)) return;
   AutoexecRule rule;
-  RewriteOrReport(files, system, {kAutoexecBat.path, kAutoexecBat.backup, kAutoexecBat.aside}, rule);
+  BackUpAndRewrite(files, system, {kAutoexecBat.path, kAutoexecBat.backup, kAutoexecBat.aside}, rule);
 }
 
 }  // namespace
 
 void UpdateStartupFiles(FileSystem& files, StartupSystem& system) {
   UpdateWinIni(files, system);
-  UpdateSystemIni(system);
+  UpdateSystemIni(files, system);
   UpdateAutoexecBat(files, system);
 }
 

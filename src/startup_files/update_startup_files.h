@@ -17,9 +17,8 @@ class StartupSystem {
   virtual bool WindowsDirectory(char* dest, size_t capacity) = 0;
 
   // Copies a start-up file to its backup through the LZ expansion service,
-  // which creates the backup or empties an older one first, and has the backup
-  // reach the disk. Returns whether the start-up file could be opened, nothing
-  // about the copy.
+  // which creates the backup or empties an older one first. Returns whether the
+  // start-up file could be opened, nothing about the copy.
   virtual bool BackupStartupFile(const char* startupPath, const char* backupPath) = 0;
 
   // Sets `key` in `section` of the profile file `fileName`; the result is not
@@ -39,9 +38,14 @@ class StartupSystem {
 
 // Runs the three steps in order: win.ini, system.ini, autoexec.bat. Each has
 // closed its files before the next begins, and a step that stops early does not
-// keep the later ones from running. Only a start-up file left damaged, its
-// rewrite and the putting back of its original both failed, is shown to the
-// user, naming the backup that holds the original; nothing else is reported.
+// keep the later ones from running. A start-up file that could not be updated,
+// or is left missing, is shown to the user in a stop, naming the backup that
+// holds its original (and the aside file with its rewrite, where one is left);
+// nothing else is reported.
+//
+// A step that finds the aside file of an earlier run that was stopped inside
+// it makes no new backup, which would write over the original, and ends that
+// run's work instead (FinishEarlierRun).
 //
 // The backups are made through the LZ expansion service, so a start-up file's
 // path and its backup's must fit in kOpenPathCapacity: a Windows directory of

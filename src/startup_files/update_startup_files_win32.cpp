@@ -19,12 +19,10 @@ class Win32StartupSystem final : public StartupSystem {
     return length != 0 && length < capacity;
   }
 
-  // The LZ service leaves the copy in the system's write-behind cache; it must
-  // be on the disk before the start-up file is replaced.
+  // The LZ service leaves the copy in the system's write-behind cache; the pass
+  // flushes it once it has found it whole.
   bool BackupStartupFile(const char* startupPath, const char* backupPath) override {
-    if (!ExpandFile(startupPath, backupPath)) return false;
-    FlushFileToDisk(backupPath);
-    return true;
+    return ExpandFile(startupPath, backupPath);
   }
 
   void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override {

@@ -16,8 +16,7 @@
 //   rule picks, line by line, over the whole line whatever its length;
 // - the backup holds the content byte for byte;
 // - with a failure, the start-up file holds either that rewrite or its
-//   original bytes, unless putting them back failed, and then the backup holds
-//   them; the outcome says which;
+//   original bytes, and no aside file is left; the outcome says which;
 // - no file is left open.
 #include <stddef.h>
 #include <stdint.h>
@@ -191,14 +190,13 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
       CheckRewritten(rule, content, startup);
       break;
     case RewriteOutcome::kLeftAlone:
-      Check(startup == content, "a start-up file left alone keeps its bytes", detail);
+    case RewriteOutcome::kNotUpdated:
+      Check(startup == content, "a start-up file not updated keeps its bytes", detail);
+      Check(files.failFromThenOn || files.contents.count(rule.asidePath) == 0, "no aside file is left", detail);
       break;
-    case RewriteOutcome::kRestored:
-      Check(startup == content, "a restored start-up file has its bytes back", detail);
-      Check(backupWhole, "a restore comes from a whole backup", detail);
-      break;
-    case RewriteOutcome::kRestoreFailed:
-      Check(backupWhole, "when the restore fails the backup still holds the bytes", detail);
+    case RewriteOutcome::kRewriteBeside:
+    case RewriteOutcome::kUnsettled:
+      Check(false, "a system that replaces in one step never leaves the file missing or unsettled", detail);
       break;
   }
 }

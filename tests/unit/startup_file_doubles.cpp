@@ -14,9 +14,13 @@
 namespace vxtest {
 
 bool MemoryFiles::Fails(FileOp op) {
+  if (!diskTaken_) {
+    disk_ = Cache();
+    diskTaken_ = true;
+  }
   const size_t index = log.size();
   log.push_back(op);
-  return index == failAt || (failFromThenOn && index >= failAt) || PowerIsOff();
+  return index == failAt || (failFromThenOn && index >= failAt) || Stopped();
 }
 
 bool MemoryFiles::Holds(const std::string& path, const std::string& content) const {
@@ -26,6 +30,94 @@ bool MemoryFiles::Holds(const std::string& path, const std::string& content) con
 
 void MemoryFiles::Done() const {
   if (afterEachOperation) afterEachOperation();
+}
+
+MemoryFiles::Disk MemoryFiles::Cache() const {
+  Disk cache;
+  for (const auto& [path, content] : contents) {
+    const auto attribute = attributes.find(path);
+    cache[path] = {content, attribute == attributes.end() ? 0 : attribute->second};
+  }
+  return cache;
+}
+
+void MemoryFiles::ChangeFolder(FolderChange change) {
+  if (orderFreeFolders) {
+    unwritten_.push_back(std::move(change));
+  } else {
+    Apply(disk_, change);
+  }
+}
+
+// A rename onto a name the disk still holds (its delete not written out) puts
+// a second entry of that name in the folder; the system finds the first, the
+// old one, and the renamed file is lost to it.
+void MemoryFiles::Apply(Disk& disk, const FolderChange& change) {
+  const auto it = disk.find(change.path);
+  switch (change.change) {
+    case Change::kMake:
+      disk.emplace(change.path, Entry{});
+      break;
+    case Change::kCut:
+      if (it != disk.end()) it->second.content.clear();
+      break;
+    case Change::kRemove:
+      if (it != disk.end()) disk.erase(it);
+      break;
+    case Change::kMove:
+      if (it == disk.end()) break;
+      if (disk.count(change.to) == 0) disk[change.to] = it->second;
+      disk.erase(change.path);
+      break;
+    case Change::kSetAttributes:
+      if (it != disk.end()) it->second.attributes = change.attributes;
+      break;
+  }
+}
+
+void MemoryFiles::WriteOut(const std::string& path, bool withContent) {
+  std::vector<FolderChange> rest;
+  for (const FolderChange& change : unwritten_) {
+    if (change.path == path || change.to == path) {
+      Apply(disk_, change);
+    } else {
+      rest.push_back(change);
+    }
+  }
+  unwritten_ = std::move(rest);
+  const auto it = disk_.find(path);
+  if (withContent && it != disk_.end() && contents.count(path) != 0) it->second.content = contents[path];
+}
+
+MemoryFiles MemoryFiles::Restarted(const Disk& disk) const {
+  MemoryFiles files;
+  files.readChunk = readChunk;
+  files.replacesInOneStep = replacesInOneStep;
+  files.orderFreeFolders = orderFreeFolders;
+  files.replaceRefusals = replaceRefusals;
+  files.renameRefusals = renameRefusals;
+  files.cannotCreate = cannotCreate;
+  for (const auto& [path, entry] : disk) {
+    files.contents[path] = entry.content;
+    files.attributes[path] = entry.attributes;
+  }
+  return files;
+}
+
+MemoryFiles MemoryFiles::AfterProcessStop() const { return Restarted(Cache()); }
+
+std::vector<MemoryFiles> MemoryFiles::DisksAfterPowerCut() const {
+  if (!diskTaken_) return {Restarted(Cache())};
+  std::vector<MemoryFiles> disks;
+  const size_t subsets = size_t{1} << unwritten_.size();
+  for (size_t subset = 0; subset < subsets; ++subset) {
+    Disk disk = disk_;
+    for (size_t i = 0; i < unwritten_.size(); ++i) {
+      if ((subset >> i & 1) != 0) Apply(disk, unwritten_[i]);
+    }
+    disks.push_back(Restarted(disk));
+  }
+  return disks;
 }
 
 vx::FileHandle MemoryFiles::OpenForRead(const char* path) {
@@ -40,8 +132,10 @@ vx::FileHandle MemoryFiles::OpenForRead(const char* path) {
 
 vx::FileHandle MemoryFiles::OpenForWrite(const char* path) {
   vx::FileHandle handle = vx::kNoFile;
-  if (!Fails(FileOp::kOpenWrite) && (contents.count(path) != 0 || cannotCreate.count(path) == 0)) {
+  const bool exists = contents.count(path) != 0;
+  if (!Fails(FileOp::kOpenWrite) && (exists || cannotCreate.count(path) == 0)) {
     contents[path].clear();
+    ChangeFolder({exists ? Change::kCut : Change::kMake, path, "", 0});
     handle = nextHandle_++;
     open_[handle] = {path, 0, true};
   }
@@ -70,7 +164,7 @@ bool MemoryFiles::Write(vx::FileHandle file, const char* data, size_t size) {
   bool ok = false;
   if (it != open_.end() && it->second.writing) {
     const bool fails = Fails(FileOp::kWrite);
-    if (!PowerIsOff()) contents[it->second.path].append(data, fails ? size / 2 : size);
+    if (!Stopped()) contents[it->second.path].append(data, fails ? size / 2 : size);
     ok = !fails;
   } else {
     Fails(FileOp::kWrite);
@@ -88,7 +182,16 @@ bool MemoryFiles::Seek(vx::FileHandle file, uint64_t offset) {
 }
 
 bool MemoryFiles::Flush(vx::FileHandle file) {
-  const bool ok = !Fails(FileOp::kFlush) && open_.count(file) != 0 && open_[file].writing;
+  const auto it = open_.find(file);
+  const bool ok = !Fails(FileOp::kFlush) && it != open_.end() && it->second.writing;
+  if (ok) WriteOut(it->second.path, true);
+  Done();
+  return ok;
+}
+
+bool MemoryFiles::FlushPath(const char* path) {
+  const bool ok = !Fails(FileOp::kFlush) && contents.count(path) != 0;
+  if (ok) WriteOut(path, true);
   Done();
   return ok;
 }
@@ -115,7 +218,10 @@ uint32_t MemoryFiles::Attributes(const char* path) {
 
 bool MemoryFiles::SetAttributes(const char* path, uint32_t value) {
   const bool ok = !Fails(FileOp::kSetAttributes) && contents.count(path) != 0;
-  if (ok) attributes[path] = value;
+  if (ok) {
+    attributes[path] = value;
+    ChangeFolder({Change::kSetAttributes, path, "", value});
+  }
   Done();
   return ok;
 }
@@ -127,13 +233,21 @@ void MemoryFiles::MoveEntry(const std::string& from, const std::string& to) {
   attributes.erase(from);
 }
 
+// The one-step replace is written through: on the disk at once, with every
+// earlier change to either name.
 vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* target) {
   vx::ReplaceResult result = vx::ReplaceResult::kFailed;
   const bool fails = Fails(FileOp::kReplace);
   if (!fails && !replacesInOneStep) {
     result = vx::ReplaceResult::kNotSupported;
+  } else if (!fails && replacesRefused_ < replaceRefusals) {
+    ++replacesRefused_;
   } else if (!fails && contents.count(source) != 0) {
+    WriteOut(source, false);
+    WriteOut(target, false);
     MoveEntry(source, target);
+    Apply(disk_, {Change::kRemove, target, "", 0});
+    Apply(disk_, {Change::kMove, source, target, 0});
     result = vx::ReplaceResult::kReplaced;
   }
   Done();
@@ -142,16 +256,31 @@ vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* 
 
 bool MemoryFiles::Remove(const char* path) {
   const bool ok = !Fails(FileOp::kRemove) && contents.erase(path) != 0;
-  if (ok) attributes.erase(path);
+  if (ok) {
+    attributes.erase(path);
+    ChangeFolder({Change::kRemove, path, "", 0});
+  }
   Done();
   return ok;
 }
 
 bool MemoryFiles::Rename(const char* from, const char* to) {
-  const bool ok = !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0;
-  if (ok) MoveEntry(from, to);
+  bool ok = !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0;
+  if (ok && renamesRefused_ < renameRefusals) {
+    ++renamesRefused_;
+    ok = false;
+  }
+  if (ok) {
+    MoveEntry(from, to);
+    ChangeFolder({Change::kMove, from, to, 0});
+  }
   Done();
   return ok;
+}
+
+void MemoryFiles::Pause(uint32_t /*milliseconds*/) {
+  Fails(FileOp::kPause);
+  Done();
 }
 
 std::string PosixFiles::HostPath(const std::string& windowsPath) const {
@@ -194,6 +323,13 @@ bool PosixFiles::Seek(vx::FileHandle file, uint64_t offset) {
 }
 
 bool PosixFiles::Flush(vx::FileHandle file) { return ::fsync(static_cast<int>(file)) == 0; }
+
+bool PosixFiles::FlushPath(const char* path) {
+  const int fd = ::open(HostPath(path).c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
+}
 
 bool PosixFiles::Close(vx::FileHandle file) { return ::close(static_cast<int>(file)) == 0; }
 

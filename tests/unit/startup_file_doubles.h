@@ -33,12 +33,20 @@ enum class FileOp {
   kReplace,
   kRemove,
   kRename,
+  kPause,
 };
 
 // Files held in memory, keyed by their exact path. Every call is one operation,
 // numbered from 0 in the order made; any one of them, or every one from some
-// number on, can be made to fail as the real system might, and the power can be
-// cut after any of them.
+// number on, can be made to fail as the real system might, and Setup can be
+// stopped before any of them.
+//
+// What the program sees (`contents`, `attributes`) is the system's cache. The
+// disk is kept apart: a file's bytes reach it only when the file is flushed,
+// and a folder change (a file made, cut, deleted or renamed, its attributes)
+// at once and in order, as NTFS keeps them; or, with `orderFreeFolders`, as
+// the write-behind cache of Windows 95, 98 and Me does, in any order, only a
+// flush writing out the changes to that file's own name.
 class MemoryFiles final : public vx::FileSystem {
  public:
   static constexpr size_t kNever = std::numeric_limits<size_t>::max();
@@ -51,12 +59,17 @@ class MemoryFiles final : public vx::FileSystem {
   // a failed close still closes.
   size_t failAt = kNever;
   bool failFromThenOn = false;
-  // The operations from this one on take no effect and fail: the machine lost
-  // its power, or the process was killed, just before it. What the files hold
-  // then is what a restart finds on the disk.
-  size_t powerCutAt = kNever;
-  // False for Windows 95, which cannot replace a file in one step.
+  // Setup is stopped before this operation: it and every later one take no
+  // effect and fail. AfterProcessStop and DisksAfterPowerCut then give what a
+  // restart finds.
+  size_t stopAt = kNever;
+  // False for Windows 95, 98 and Me, which cannot replace a file in one step.
   bool replacesInOneStep = true;
+  bool orderFreeFolders = false;
+  // How many one-step replaces, and renames, the system refuses before it lets
+  // one through (another program holding the file); kNever: every one.
+  size_t replaceRefusals = 0;
+  size_t renameRefusals = 0;
   // Paths where no new file can be made (a full root folder, say).
   std::set<std::string> cannotCreate;
   // Attributes by path; a file not named has 0.
@@ -69,12 +82,20 @@ class MemoryFiles final : public vx::FileSystem {
   // True when a file `path` exists and holds exactly `content`.
   bool Holds(const std::string& path, const std::string& content) const;
 
+  // The same system after a restart, its files as the process left them: the
+  // cache still reaches the disk.
+  MemoryFiles AfterProcessStop() const;
+  // Every state the disk may be in after a power cut now: what was flushed,
+  // with each subset of the folder changes not yet written out.
+  std::vector<MemoryFiles> DisksAfterPowerCut() const;
+
   vx::FileHandle OpenForRead(const char* path) override;
   vx::FileHandle OpenForWrite(const char* path) override;
   bool Read(vx::FileHandle file, char* buffer, size_t capacity, size_t* count) override;
   bool Write(vx::FileHandle file, const char* data, size_t size) override;
   bool Seek(vx::FileHandle file, uint64_t offset) override;
   bool Flush(vx::FileHandle file) override;
+  bool FlushPath(const char* path) override;
   bool Close(vx::FileHandle file) override;
   bool Writable(const char* path) override;
   uint32_t Attributes(const char* path) override;
@@ -82,6 +103,7 @@ class MemoryFiles final : public vx::FileSystem {
   vx::ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
   bool Remove(const char* path) override;
   bool Rename(const char* from, const char* to) override;
+  void Pause(uint32_t milliseconds) override;
 
  private:
   struct OpenFile {
@@ -89,17 +111,43 @@ class MemoryFiles final : public vx::FileSystem {
     size_t position{};
     bool writing{};
   };
+  struct Entry {
+    std::string content;
+    uint32_t attributes{};
+  };
+  using Disk = std::map<std::string, Entry>;
+  enum class Change { kMake, kCut, kRemove, kMove, kSetAttributes };
+  struct FolderChange {
+    Change change;
+    std::string path;
+    std::string to;
+    uint32_t attributes{};
+  };
 
   // Logs the operation and tells whether it is to fail; a failing operation
-  // after the power cut must take no effect at all.
+  // after the stop must take no effect at all.
   bool Fails(FileOp op);
-  bool PowerIsOff() const { return log.size() > powerCutAt; }
+  bool Stopped() const { return log.size() > stopAt; }
   // Gives the file at `from`, with its attributes, the name `to`.
   void MoveEntry(const std::string& from, const std::string& to);
   void Done() const;
+  void ChangeFolder(FolderChange change);
+  static void Apply(Disk& disk, const FolderChange& change);
+  // Writes out the folder changes to `path`'s name and, `withContent`, the
+  // bytes the file holds.
+  void WriteOut(const std::string& path, bool withContent);
+  // A system like this one, with no history, holding `disk`.
+  MemoryFiles Restarted(const Disk& disk) const;
+  Disk Cache() const;
 
   std::map<vx::FileHandle, OpenFile> open_;
   vx::FileHandle nextHandle_ = 3;
+  // The disk, taken from the cache at the first operation.
+  bool diskTaken_ = false;
+  Disk disk_;
+  std::vector<FolderChange> unwritten_;
+  size_t replacesRefused_ = 0;
+  size_t renamesRefused_ = 0;
 };
 
 // Real files under `root`: a Windows path "c:\dir\name" is root/c/dir/name.
@@ -115,6 +163,7 @@ class PosixFiles final : public vx::FileSystem {
   bool Write(vx::FileHandle file, const char* data, size_t size) override;
   bool Seek(vx::FileHandle file, uint64_t offset) override;
   bool Flush(vx::FileHandle file) override;
+  bool FlushPath(const char* path) override;
   bool Close(vx::FileHandle file) override;
   bool Writable(const char* path) override;
   uint32_t Attributes(const char* path) override;
@@ -122,6 +171,7 @@ class PosixFiles final : public vx::FileSystem {
   vx::ReplaceResult ReplaceInOneStep(const char* source, const char* target) override;
   bool Remove(const char* path) override;
   bool Rename(const char* from, const char* to) override;
+  void Pause(uint32_t /*milliseconds*/) override {}
 
  private:
   std::string root_;

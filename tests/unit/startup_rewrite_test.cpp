@@ -97,68 +97,64 @@ TEST(RewriteFromBackup, NoSingleFailureLeavesTheFileShortOrDifferent) {
           EXPECT_EQ(files.contents["auto"], rewritten);
           break;
         case RewriteOutcome::kLeftAlone:
-        case RewriteOutcome::kRestored:
+        case RewriteOutcome::kNotUpdated:
           EXPECT_EQ(files.contents["auto"], original);
+          // Unless its removal failed too: then it marks the step for the next run.
+          EXPECT_TRUE(fromThenOn || files.contents.count("aside") == 0);
           break;
-        case RewriteOutcome::kRestoreFailed:
-          EXPECT_TRUE(fromThenOn) << "a single failure must not stop the restore";
+        case RewriteOutcome::kRewriteBeside:
+        case RewriteOutcome::kUnsettled:
+          ADD_FAILURE() << "a system that replaces in one step never leaves the file missing";
           break;
       }
     }
   }
 }
 
-TEST(RewriteFromBackup, PutsTheOriginalBackWhenWritingFails) {
+// Where the rewrite cannot be made beside the file, or put in its place, the
+// file stays exactly as it was; a system that lets go after a refusal or two
+// gets the rewrite in place, and the aside file takes the file's attributes
+// before it takes its name.
+TEST(RewriteFromBackup, PutsTheRewriteInPlaceWholeOrNotAtAll) {
+  constexpr size_t kNever = MemoryFiles::kNever;
   struct Case {
     const char* name;
-    FileOp op;
-    // Which of the operations of that kind fails, counted from the first after
-    // the start-up file was opened for writing.
-    size_t occurrence;
+    bool oneStep;
+    bool roomBeside;
+    size_t replaceRefusals;
+    size_t renameRefusals;
+    RewriteOutcome outcome;
+    long pauses;
+    // A copy is made before it can be given the attributes.
+    bool copied;
   } cases[] = {
-      {"the first write", FileOp::kWrite, 0},
-      {"closing the written file", FileOp::kClose, 0},
-      {"reading the backup part way", FileOp::kRead, 40},
-      {"going back over a long line", FileOp::kSeek, 0},
+      {"no room for the aside file", true, false, 0, 0, RewriteOutcome::kNotUpdated, 0, false},
+      {"the replace always refused", true, true, kNever, 0, RewriteOutcome::kNotUpdated, 4, false},
+      {"the replace refused twice", true, true, 2, 0, RewriteOutcome::kRewritten, 2, false},
+      {"95: the rename refused once", false, true, 0, 1, RewriteOutcome::kRewritten, 1, false},
+      {"95: every rename refused, so copied", false, true, 0, kNever, RewriteOutcome::kRewritten, 1, true},
   };
-  // Longer than two blocks, with a line that crosses a block border, so that
-  // there are several writes and a seek.
-  std::string original;
-  while (original.size() < 40000) original += kAutoexec + std::string(900, 'y') + "\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryFiles files;
-    files.contents["auto"] = original;
-    files.contents["backup"] = original;
-    files.readChunk = 512;
-    // No room for the new file beside it: the start-up file is written in place.
-    files.cannotCreate = {"aside"};
-    MemoryFiles probe = files;
-    ASSERT_EQ(RewriteAutoexec(probe), RewriteOutcome::kRewritten);
-    size_t seen = 0;
-    const size_t opened =
-        probe.log.size() - 1 -
-        static_cast<size_t>(std::find(probe.log.rbegin(), probe.log.rend(), FileOp::kOpenWrite) - probe.log.rbegin());
-    for (size_t i = opened; i < probe.log.size() && files.failAt == MemoryFiles::kNever; ++i) {
-      if (probe.log[i] == c.op && seen++ == c.occurrence) files.failAt = i;
-    }
-    ASSERT_NE(files.failAt, MemoryFiles::kNever);
-    EXPECT_EQ(RewriteAutoexec(files), RewriteOutcome::kRestored);
-    EXPECT_EQ(files.contents["auto"], original);
+    files.contents["auto"] = kAutoexec;
+    files.contents["backup"] = kAutoexec;
+    files.attributes["auto"] = 0x06;
+    files.replacesInOneStep = c.oneStep;
+    if (!c.roomBeside) files.cannotCreate = {"aside"};
+    files.replaceRefusals = c.replaceRefusals;
+    files.renameRefusals = c.renameRefusals;
+    bool attributesKept = true;
+    files.afterEachOperation = [&] {
+      attributesKept = attributesKept && (files.contents.count("auto") == 0 || files.attributes["auto"] == 0x06);
+    };
+    EXPECT_EQ(RewriteAutoexec(files), c.outcome);
+    EXPECT_EQ(files.contents["auto"], c.outcome == RewriteOutcome::kRewritten ? kAutoexecRewritten : kAutoexec);
+    EXPECT_TRUE(attributesKept || c.copied);
+    EXPECT_EQ(files.attributes["auto"], 0x06u);
+    EXPECT_EQ(files.contents.count("aside"), 0u);
+    EXPECT_EQ(std::count(files.log.begin(), files.log.end(), FileOp::kPause), c.pauses);
   }
-}
-
-TEST(RewriteFromBackup, KeepsTheBackupWhenTheOriginalCannotBePutBack) {
-  MemoryFiles files;
-  files.contents["auto"] = kAutoexec;
-  files.contents["backup"] = kAutoexec;
-  files.cannotCreate = {"aside"};
-  MemoryFiles probe = files;
-  RewriteAutoexec(probe);
-  files.failAt = static_cast<size_t>(std::find(probe.log.begin(), probe.log.end(), FileOp::kWrite) - probe.log.begin());
-  files.failFromThenOn = true;
-  EXPECT_EQ(RewriteAutoexec(files), RewriteOutcome::kRestoreFailed);
-  EXPECT_EQ(files.contents["backup"], kAutoexec);
 }
 
 // The whole pass in memory: win.ini (with a line longer than a block, so that
@@ -168,29 +164,31 @@ struct PassFile {
   const char* backup;
   const char* aside;
   std::string original;
-  const char* stop;
 };
 
 const PassFile kPassFiles[] = {
     {"C:\\WINDOWS\\win.ini", "C:\\WINDOWS\\win.ulv", "C:\\WINDOWS\\vxwin.tmp",
-     "[windows]\r\nload=point32.exe\r\nrun=\r\n" + std::string(17000, 'w') + "\r\n[fonts]\r\n",
-     "C:\\WINDOWS\\win.ini could not be updated or restored.\nIts original content is in C:\\WINDOWS\\win.ulv."},
-    {"c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", kAutoexec + std::string(300, ' ') + "rem mouse\r\n",
-     "c:\\autoexec.bat could not be updated or restored.\nIts original content is in c:\\autoexec.ulv."},
+     "[windows]\r\nload=point32.exe\r\nrun=\r\n" + std::string(17000, 'w') + "\r\n[fonts]\r\n"},
+    {"c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", kAutoexec + std::string(300, ' ') + "rem mouse\r\n"},
 };
 const std::string kPassSystemIni = "[boot]\r\nmouse.drv=lmouse.drv\r\n";
 
-// The systems the pass meets: one that replaces a file in one step, Windows 95
-// that deletes and renames, and one with no room for a new file beside the
-// start-up files, where they are written in place.
+// The systems the pass meets. Windows 95, 98 and Me delete and rename, and
+// write folder changes out in any order.
 struct PassSystem {
   const char* name;
   bool replacesInOneStep;
   bool roomBeside;
+  size_t replaceRefusals;
+  size_t renameRefusals;
+  // Whether every run ends with a stop for each file: it is never updated.
+  bool neverUpdated;
 } const kPassSystems[] = {
-    {"one-step replace", true, true},
-    {"Windows 95: delete, then rename", false, true},
-    {"no room beside the start-up files", true, false},
+    {"one-step replace", true, true, 0, 0, false},
+    {"95: delete, then rename", false, true, 0, 0, false},
+    {"no room beside the start-up files", true, false, 0, 0, true},
+    {"the replace refused, the files held", true, true, MemoryFiles::kNever, 0, true},
+    {"95: the rename refused, so copied", false, true, 0, MemoryFiles::kNever, false},
 };
 
 MemoryFiles PassFiles(const PassSystem& kind) {
@@ -202,29 +200,56 @@ MemoryFiles PassFiles(const PassSystem& kind) {
   files.contents["C:\\WINDOWS\\system.ini"] = kPassSystemIni;
   files.attributes["c:\\autoexec.bat"] = 0x06;  // hidden and system
   files.replacesInOneStep = kind.replacesInOneStep;
+  files.orderFreeFolders = !kind.replacesInOneStep;
+  files.replaceRefusals = kind.replaceRefusals;
+  files.renameRefusals = kind.renameRefusals;
   files.readChunk = 4000;
   return files;
 }
 
+// The complete rewrite of `text` by the rule of `f`.
+std::string RewriteOf(const PassFile& f, const std::string& text) {
+  MemoryFiles files;
+  files.contents = {{"s", text}, {"b", text}};
+  vx::WinIniRule winIni;
+  vx::AutoexecRule autoexec;
+  vx::LineRule& rule = f.path == kPassFiles[0].path ? static_cast<vx::LineRule&>(winIni) : autoexec;
+  vx::RewriteFromBackup(files, {"s", "b", "a"}, rule);
+  return files.contents["s"];
+}
+
+// On 95, 98 and Me, stopped between the delete and the rename, or while the
+// rewrite was copied into place: the complete rewrite is beside the file.
+bool RewriteBeside(const MemoryFiles& files, const PassFile& f, const std::string& rewritten) {
+  const auto file = files.contents.find(f.path);
+  return files.Holds(f.aside, rewritten) &&
+         (file == files.contents.end() || rewritten.compare(0, file->second.size(), file->second) == 0);
+}
+
+bool Names(const std::vector<std::string>& stops, const PassFile& f) {
+  return std::any_of(stops.begin(), stops.end(), [&](const std::string& stop) {
+    return stop.rfind(f.path, 0) == 0 && stop.find(f.backup) != std::string::npos;
+  });
+}
+
 // Each operation failing in turn, alone or with all that follow: win.ini and
-// autoexec.bat end up rewritten or as they were (or, on Windows 95 after a
-// failed rename, missing with their rewrite beside them), system.ini is never
-// touched, and at no moment is a start-up file's original held nowhere. A file
-// left damaged, only when the putting back fails too, is named to the user
-// once, with the backup that holds its original.
+// autoexec.bat end up rewritten or exactly as they were (or, on 95, 98 and Me,
+// missing with their rewrite beside them), system.ini is never touched, and
+// at no moment is a start-up file's original held nowhere. A file that is not
+// updated, or left missing, is named to the user with its backup; one whose
+// backup did not come out whole is left alone without a word.
 TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
-  int stopsSeen[2] = {};
   for (const PassSystem& kind : kPassSystems) {
     SCOPED_TRACE(kind.name);
     MemoryFiles clean = PassFiles(kind);
     FakeStartupSystem cleanSystem(clean, "C:\\WINDOWS");
     vx::UpdateStartupFiles(clean, cleanSystem);
+    EXPECT_EQ(cleanSystem.stops.size(), kind.neverUpdated ? 2u : 0u);
     for (const PassFile& f : kPassFiles) {
-      ASSERT_NE(clean.contents[f.path], f.original) << f.path;
+      ASSERT_EQ(clean.contents[f.path], kind.neverUpdated ? f.original : RewriteOf(f, f.original)) << f.path;
       EXPECT_EQ(clean.contents.count(f.aside), 0u) << f.aside;
     }
     EXPECT_EQ(clean.attributes["c:\\autoexec.bat"], 0x06u);
-    ASSERT_NE(std::count(clean.log.begin(), clean.log.end(), FileOp::kSeek), 0);
 
     for (bool fromThenOn : {false, true}) {
       for (size_t failAt = 0; failAt < clean.log.size(); ++failAt) {
@@ -243,89 +268,150 @@ TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
         EXPECT_TRUE(originalsKept);
         EXPECT_EQ(files.OpenHandles(), 0u);
         EXPECT_TRUE(files.Holds("C:\\WINDOWS\\system.ini", kPassSystemIni));
-        // A single failure is always mended; from then on every later step
-        // fails before it could damage a second file.
-        EXPECT_LE(system.stops.size(), fromThenOn ? 1u : 0u);
-        for (size_t i = 0; i < 2; ++i) {
-          const PassFile& f = kPassFiles[i];
+        for (const PassFile& f : kPassFiles) {
           SCOPED_TRACE(f.path);
-          const bool stopped = std::count(system.stops.begin(), system.stops.end(), f.stop) != 0;
-          stopsSeen[i] += stopped;
-          const std::string& rewritten = clean.contents[f.path];
-          if (files.Holds(f.path, f.original)) continue;
+          const std::string rewritten = RewriteOf(f, f.original);
+          const bool named = Names(system.stops, f);
+          if (files.Holds(f.path, f.original)) {
+            // A failed removal leaves it to mark the step for the next run.
+            EXPECT_TRUE(fromThenOn || named || files.contents.count(f.aside) == 0) << "left behind";
+            continue;
+          }
           EXPECT_TRUE(files.Holds(f.backup, f.original)) << "changed without a complete backup";
-          const bool whole =
-              files.Holds(f.path, rewritten) || (files.contents.count(f.path) == 0 && files.Holds(f.aside, rewritten));
-          if (!whole) EXPECT_TRUE(stopped) << "damaged without a word";
-          if (!fromThenOn) EXPECT_TRUE(files.Holds(f.path, rewritten)) << "cut short or changed";
+          if (files.Holds(f.path, rewritten)) continue;
+          EXPECT_TRUE(RewriteBeside(files, f, rewritten) && (named || fromThenOn)) << "torn";
         }
-        for (const std::string& stop : system.stops) {
-          EXPECT_TRUE(std::any_of(std::begin(kPassFiles), std::end(kPassFiles), [&](const PassFile& f) {
-            return stop == f.stop;
-          })) << stop;
-        }
+        EXPECT_LE(system.stops.size(), 2u);
       }
     }
   }
-  for (int seen : stopsSeen) EXPECT_GT(seen, 0);
 }
 
-// Setup stopped at every instant of the pass (a crash, a power cut, a reset),
-// then run again to the end, as a user does after a setup that died. At the
-// stop each start-up file is whole: its original, or its complete rewrite with
-// the original in the backup, or on Windows 95, between two calls, missing with
-// the complete rewrite beside it. After the second run, what the first left in
-// a start-up file is in it or its backup: the original, unless the first run
-// had already finished that file.
-TEST(UpdateStartupFilesInMemory, AStopAtAnyInstantThenASecondRunLosesNoStartUpFile) {
-  size_t crashPoints = 0;
+// What Setup finds in a start-up file's step, and what must hold after a run.
+struct StepState {
+  bool exists;
+  std::string file;
+  std::string backup;
+  bool asideLeft;
+};
+
+StepState StateOf(const MemoryFiles& disk, const PassFile& f) {
+  const auto get = [&](const char* path) {
+    const auto it = disk.contents.find(path);
+    return it == disk.contents.end() ? std::string() : it->second;
+  };
+  return {disk.contents.count(f.path) != 0, get(f.path), get(f.backup), disk.contents.count(f.aside) != 0};
+}
+
+// What happens to the files between the stopped run and the next.
+enum class Between {
+  kNothing,
+  // Windows started and, finding no win.ini, wrote a fresh one.
+  kFreshWinIni,
+  // Another program changed the start-up files.
+  kAnotherProgram,
+};
+
+void ApplyBetween(Between between, MemoryFiles& disk) {
+  const std::string& winIni = kPassFiles[0].path;
+  if (between == Between::kFreshWinIni && disk.contents.count(winIni) == 0) {
+    disk.contents[winIni] = "[windows]\r\nload=\r\nrun=\r\nNullPort=None\r\n";
+  }
+  if (between != Between::kAnotherProgram) return;
+  for (const PassFile& f : kPassFiles) {
+    if (disk.contents.count(f.path) != 0) disk.contents[f.path] += "rem changed\r\n";
+  }
+}
+
+// One full run after a stopped one: what the start-up file held at its start
+// is kept (in the file or the backup, or, a copy cut short, at the start of
+// the complete rewrite); so is the backup that an aside file marks as the
+// original's. Unless the user is told, the file is whole: untouched, or the
+// complete rewrite of its backup, with no aside file left.
+void ExpectRunKeepsEverything(const PassSystem& kind, Between between, MemoryFiles& disk) {
+  StepState before[2];
+  for (size_t i = 0; i < 2; ++i) before[i] = StateOf(disk, kPassFiles[i]);
+  FakeStartupSystem run(disk, "C:\\WINDOWS");
+  vx::UpdateStartupFiles(disk, run);
+  EXPECT_TRUE(disk.Holds("C:\\WINDOWS\\system.ini", kPassSystemIni));
+  if (!kind.neverUpdated && between == Between::kNothing) {
+    EXPECT_TRUE(run.stops.empty()) << run.stops[0];
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    const PassFile& f = kPassFiles[i];
+    SCOPED_TRACE(f.path);
+    const StepState after = StateOf(disk, f);
+    const std::string rewrite = RewriteOf(f, after.backup);
+    const auto kept = [&](const std::string& text) {
+      return (after.exists && after.file == text) || after.backup == text ||
+             (after.exists && after.file == rewrite && rewrite.compare(0, text.size(), text) == 0);
+    };
+    if (before[i].exists) {
+      EXPECT_TRUE(kept(before[i].file)) << "what the file held is lost";
+    }
+    if (before[i].asideLeft || !before[i].exists) {
+      EXPECT_TRUE(kept(before[i].backup)) << "the original is lost";
+    }
+    if (Names(run.stops, f)) continue;
+    EXPECT_TRUE(after.exists && (after.file == before[i].file || after.file == rewrite)) << "torn";
+    EXPECT_FALSE(after.asideLeft) << "left behind";
+  }
+}
+
+// Setup stopped at every instant of the pass, either as a process (what it
+// wrote is in the system's cache and reaches the disk) or by a power cut
+// (only what was flushed, and on 95, 98 and Me any subset of the folder
+// changes not yet written out). At the stop each start-up file is whole: its
+// original, or its complete rewrite with the original in the backup, or on
+// 95, 98 and Me missing, or a copy cut short, with the complete rewrite beside
+// it. Then two full runs, with Windows or another program writing the files
+// in between, keep what they must.
+TEST(UpdateStartupFilesInMemory, AStopAtAnyInstantThenTwoMoreRunsLoseNothing) {
+  size_t stops = 0;
+  size_t disks = 0;
   for (const PassSystem& kind : kPassSystems) {
-    if (!kind.roomBeside) continue;  // written in place, as before: no such promise
     SCOPED_TRACE(kind.name);
     MemoryFiles clean = PassFiles(kind);
     FakeStartupSystem cleanSystem(clean, "C:\\WINDOWS");
     vx::UpdateStartupFiles(clean, cleanSystem);
-    for (size_t cut = 0; cut <= clean.log.size(); ++cut, ++crashPoints) {
-      SCOPED_TRACE("stopped before operation " + std::to_string(cut));
+    for (size_t cut = 0; cut <= clean.log.size(); ++cut) {
       MemoryFiles files = PassFiles(kind);
-      files.powerCutAt = cut;
+      files.stopAt = cut;
       FakeStartupSystem firstRun(files, "C:\\WINDOWS");
       vx::UpdateStartupFiles(files, firstRun);
-
-      MemoryFiles disk = PassFiles(kind);
-      disk.contents = files.contents;
-      disk.attributes = files.attributes;
-      std::string leftInFile[2];
-      bool missing[2] = {};
-      for (size_t i = 0; i < 2; ++i) {
-        const PassFile& f = kPassFiles[i];
-        SCOPED_TRACE(f.path);
-        const std::string& rewritten = clean.contents[f.path];
-        missing[i] = disk.contents.count(f.path) == 0;
-        if (!missing[i]) leftInFile[i] = disk.contents[f.path];
-        const bool whole = disk.Holds(f.path, f.original) ||
-                           (disk.Holds(f.backup, f.original) &&
-                            (disk.Holds(f.path, rewritten) ||
-                             (missing[i] && !kind.replacesInOneStep && disk.Holds(f.aside, rewritten))));
-        EXPECT_TRUE(whole) << "torn";
-      }
-      EXPECT_TRUE(disk.Holds("C:\\WINDOWS\\system.ini", kPassSystemIni));
-
-      FakeStartupSystem secondRun(disk, "C:\\WINDOWS");
-      vx::UpdateStartupFiles(disk, secondRun);
-      EXPECT_TRUE(secondRun.stops.empty());
-      for (size_t i = 0; i < 2; ++i) {
-        const PassFile& f = kPassFiles[i];
-        SCOPED_TRACE(f.path);
-        // A missing start-up file is left alone, its backup keeping the original.
-        const std::string& kept = missing[i] || leftInFile[i] != clean.contents[f.path] ? f.original : leftInFile[i];
-        EXPECT_TRUE(disk.Holds(f.path, kept) || disk.Holds(f.backup, kept)) << "lost";
-        if (!missing[i]) EXPECT_EQ(disk.contents.count(f.aside), 0u) << "left behind";
+      std::vector<MemoryFiles> restarts = files.DisksAfterPowerCut();
+      restarts.push_back(files.AfterProcessStop());
+      ++stops;
+      for (size_t d = 0; d < restarts.size(); ++d, ++disks) {
+        SCOPED_TRACE("stopped before operation " + std::to_string(cut) +
+                     (d + 1 == restarts.size() ? ", the process" : ", power cut, disk " + std::to_string(d)));
+        for (const PassFile& f : kPassFiles) {
+          SCOPED_TRACE(f.path);
+          const StepState at = StateOf(restarts[d], f);
+          const std::string rewritten = RewriteOf(f, f.original);
+          EXPECT_TRUE(
+              (at.exists && at.file == f.original) ||
+              (at.backup == f.original && ((at.exists && at.file == rewritten) ||
+                                           (!kind.replacesInOneStep && RewriteBeside(restarts[d], f, rewritten)))))
+              << "torn";
+        }
+        EXPECT_TRUE(restarts[d].Holds("C:\\WINDOWS\\system.ini", kPassSystemIni));
+        for (Between between : {Between::kNothing, Between::kFreshWinIni, Between::kAnotherProgram}) {
+          SCOPED_TRACE("between the runs: " + std::to_string(static_cast<int>(between)));
+          MemoryFiles disk = restarts[d];
+          if (between == Between::kFreshWinIni && disk.contents.count(kPassFiles[0].path) != 0) continue;
+          ApplyBetween(between, disk);
+          for (int rerun = 2; rerun <= 3; ++rerun) {
+            SCOPED_TRACE("run " + std::to_string(rerun));
+            ExpectRunKeepsEverything(kind, between, disk);
+            disk = disk.AfterProcessStop();
+          }
+        }
       }
     }
   }
-  std::printf("crash points tried: %zu\n", crashPoints);
-  EXPECT_GT(crashPoints, 100u);
+  std::printf("stopped at %zu instants; %zu disks after the stops, each run again three ways\n", stops, disks);
+  EXPECT_GT(stops, 500u);
 }
 
 }  // namespace
