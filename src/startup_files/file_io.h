@@ -22,8 +22,8 @@ enum class ReplaceResult {
   kReplaced,
   // The system refused; both files are as they were.
   kFailed,
-  // The system cannot replace a file in one step: Windows 95 exports
-  // MoveFileExA only as a stub that fails. Both files are as they were.
+  // The system cannot replace a file in one step: Windows 95, 98 and Me
+  // export MoveFileExA only as a stub that fails. Both files are as they were.
   kNotSupported,
 };
 

@@ -75,9 +75,9 @@ bool Win32Files::SetAttributes(const char* path, uint32_t attributes) {
 }
 
 ReplaceResult Win32Files::ReplaceInOneStep(const char* source, const char* target) {
-  // Looked up, not imported: Windows 95 exports MoveFileExA only as a stub that
-  // fails with ERROR_CALL_NOT_IMPLEMENTED, and the program imports nothing that
-  // does not work there.
+  // Looked up, not imported: Windows 95, 98 and Me export MoveFileExA only as
+  // a stub that fails, and the program imports nothing that does not work
+  // there.
   const auto moveFileEx = reinterpret_cast<MoveFileExFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA")));
   if (moveFileEx == nullptr) return ReplaceResult::kNotSupported;

@@ -29,9 +29,10 @@ class Win32StartupSystem final : public StartupSystem {
     WritePrivateProfileStringA(section, key, value, fileName);
   }
 
-  // All three names null: Windows 95 writes out its cached copy of the file and
-  // drops it. It caches WIN.INI apart from the last private profile file, so
-  // both are flushed. Windows NT and Wine keep no such copy and ignore the call.
+  // All three names null: Windows 95, 98 and Me write out their cached copy of
+  // the file and drop it. They cache WIN.INI apart from the last private
+  // profile file, so both are flushed. Windows NT and Wine keep no such copy
+  // and ignore the call.
   void FlushProfileCache(const char* fileName) override {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
     WriteProfileStringA(nullptr, nullptr, nullptr);
