@@ -3,16 +3,13 @@
 # i686 for the product), and the tests run under it, CTest's win95.* on the
 # product and e2e.win95.* on the bench. Included by e2e.cmake.
 
-# The stub list the layer answers for, as C strings.
+# The stub list the layer answers for, as C strings, written by the Windows 95
+# check's reader of the list (tools/win95/check/lists.py), its one reader.
 set(win95_stub_list ${PROJECT_SOURCE_DIR}/tools/win95/stubs-win95.txt)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${win95_stub_list})
-file(STRINGS ${win95_stub_list} win95_stub_lines REGEX "^[A-Z0-9]+!")
-set(win95_stubs "")
-foreach(line IN LISTS win95_stub_lines)
-  string(REGEX MATCH "^[^ |]+" entry "${line}")
-  string(APPEND win95_stubs "\"${entry}\",\n")
-endforeach()
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/win95/win95_stubs.inc CONTENT "${win95_stubs}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${win95_stub_list}
+                                                              ${PROJECT_SOURCE_DIR}/tools/win95/check/lists.py)
+execute_process(COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/win95/check
+                        --emit-stub-strings ${CMAKE_BINARY_DIR}/win95/win95_stubs.inc COMMAND_ERROR_IS_FATAL ANY)
 
 add_library(win95_personality SHARED ${PROJECT_SOURCE_DIR}/tests/e2e/win95/personality.cpp)
 set_target_properties(win95_personality PROPERTIES PREFIX "")

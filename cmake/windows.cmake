@@ -77,7 +77,7 @@ if(VX_PRODUCT)
   # and does without them when they fail. The checker and its lists are the
   # project's own (tools/win95/README.md).
   add_test(NAME win95_imports
-    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/win95/check_imports.py
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/win95/check
             --fail-on-stubs --objdump ${CMAKE_OBJDUMP} --map ${CMAKE_BINARY_DIR}/SETUP.map
             --runtime-lookups ${PROJECT_SOURCE_DIR}/src $<TARGET_FILE:setup>)
   # A checker that passed everything would let any import through: its
