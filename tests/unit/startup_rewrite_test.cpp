@@ -289,10 +289,10 @@ TEST(UpdateStartupFilesInMemory, NoFailureAnywhereLosesAStartUpFile) {
 
 // What Setup finds in a start-up file's step, and what must hold after a run.
 struct StepState {
-  bool exists;
+  bool exists = false;
   std::string file;
   std::string backup;
-  bool asideLeft;
+  bool asideLeft = false;
 };
 
 StepState StateOf(const MemoryFiles& disk, const PassFile& f) {
