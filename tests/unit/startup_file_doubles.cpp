@@ -42,11 +42,14 @@ MemoryFiles::Disk MemoryFiles::Cache() const {
 }
 
 void MemoryFiles::ChangeFolder(FolderChange change) {
-  if (orderFreeFolders) {
-    unwritten_.push_back(std::move(change));
-  } else {
+  if (!orderFreeFolders) {
     Apply(disk_, change);
+    return;
   }
+  // A file cut again before the first cut was written out is cut once.
+  const auto same = [&](const FolderChange& c) { return c.change == Change::kCut && c.path == change.path; };
+  if (change.change == Change::kCut && std::any_of(unwritten_.begin(), unwritten_.end(), same)) return;
+  unwritten_.push_back(std::move(change));
 }
 
 // A rename onto a name the disk still holds (its delete not written out) puts
@@ -383,6 +386,20 @@ bool FakeStartupSystem::BackupStartupFile(const char* startupPath, const char* b
 void FakeStartupSystem::WriteProfileEntry(const char* section, const char* key, const char* value,
                                           const char* fileName) {
   calls.push_back(std::string("profile ") + fileName + " [" + section + "] " + key + "=" + value);
+  if (!profileWritesFile) return;
+  const std::string path = windowsDirectory_ + "\\" + fileName;
+  std::string text;
+  const vx::FileHandle in = files_.OpenForRead(path.c_str());
+  if (in == vx::kNoFile) return;
+  char block[1000];
+  size_t count = 0;
+  while (files_.Read(in, block, sizeof block, &count) && count != 0) text.append(block, count);
+  files_.Close(in);
+  text += std::string(key) + "=" + value + "\r\n";
+  const vx::FileHandle out = files_.OpenForWrite(path.c_str());
+  if (out == vx::kNoFile) return;
+  files_.Write(out, text.data(), text.size());
+  files_.Close(out);
 }
 
 void FakeStartupSystem::FlushProfileCache(const char* fileName) { calls.push_back(std::string("flush ") + fileName); }

@@ -193,6 +193,9 @@ class FakeStartupSystem final : public vx::StartupSystem {
   size_t backupByteLimit = MemoryFiles::kNever;
   // Change the first byte copied (a source the service took for compressed).
   bool backupAltered = false;
+  // Whether a profile entry is written into the file, as Windows writes it:
+  // read, cut and written again whole, and left in the system's cache.
+  bool profileWritesFile = false;
   // The texts of the stop messages shown, in order.
   std::vector<std::string> stops;
 
