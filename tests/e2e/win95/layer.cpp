@@ -13,9 +13,9 @@ namespace {
 constexpr char kLogPath[] = "C:\\vxbench\\win95-layer.log";
 
 // The layer's models of what Setup imports: GetProcAddress, GetVersion,
-// LZOpenFileA and RegDeleteKeyA. Another count means that Setup's imports
-// changed and the layer's models want a look.
-constexpr char kLayerOn[] = "layer on: 4 imports rewritten";
+// DeleteFileA, MoveFileA, LZOpenFileA and RegDeleteKeyA. Another count means
+// that Setup's imports changed and the layer's models want a look.
+constexpr char kLayerOn[] = "layer on: 6 imports rewritten";
 
 // The layer is built beside the driver (and the restart probe).
 std::string LayerPath() {
@@ -84,6 +84,19 @@ std::vector<std::string> Win95LogLines(const std::string& text) {
     start = end + 2;
   }
   return lines;
+}
+
+bool WaitForWin95Hold(const std::string& suffix, DWORD timeoutMs) {
+  std::string held = suffix + ": held\r\n";
+  CharLowerA(held.data());
+  const DWORD start = GetTickCount();
+  do {
+    std::string log = Win95LayerLog();
+    CharLowerA(log.data());
+    if (log.find(held) != std::string::npos) return true;
+    Sleep(50);
+  } while (GetTickCount() - start < Scaled(timeoutMs));
+  return false;
 }
 
 }  // namespace e2e

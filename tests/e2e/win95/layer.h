@@ -29,4 +29,9 @@ std::string Win95LayerLog();
 // The lines of that log that contain `text`.
 std::vector<std::string> Win95LogLines(const std::string& text);
 
+// Waits until the layer holds Setup after deleting a file whose path ends with
+// `suffix` (VX_WIN95_HOLD_AFTER_DELETE, given to Setup by the test); false
+// after the time-out.
+bool WaitForWin95Hold(const std::string& suffix, DWORD timeoutMs);
+
 }  // namespace e2e

@@ -15,6 +15,9 @@
 // - GetVersion tells Windows 95's 0xC0000004, GetVersionExA 4.0 build 950
 //   (MSDN98-GV, WINE-GV, MSDN98-OVI).
 //
+// DeleteFileA and MoveFileA are Wine's own, logged, and DeleteFileA can hold
+// Setup after a delete (VX_WIN95_HOLD_AFTER_DELETE).
+//
 // Every answer is written to the log named by VX_WIN95_LOG, one line each, so
 // that a test can see that Setup's own calls reached the layer.
 #include <windows.h>
@@ -65,33 +68,39 @@ void Log(const char* format, Arguments... arguments) {
 // --- Windows 95's stubs ------------------------------------------------------
 // They return FALSE, "an error value" (MSDN98-LIM); Windows 95 "does not
 // implement MoveFileEx()" (KB-Q129532). No public source gives their last error
-// (KB-Q127991: not documented, at times 0 on Windows 95); the layer sets
-// ERROR_CALL_NOT_IMPLEMENTED, the value Setup takes for MoveFileExA.
+// (KB-Q127991: not documented, at times 0 on Windows 95). The layer sets
+// ERROR_CALL_NOT_IMPLEMENTED, the value Setup takes for MoveFileExA; with
+// VX_WIN95_STUB_ERROR=0 they leave 0, so that only Setup's look at the version
+// can tell it that it runs on Windows 95.
+DWORD stubError = ERROR_CALL_NOT_IMPLEMENTED;
+
+const char* StubError() { return stubError == 0 ? "last error 0" : "ERROR_CALL_NOT_IMPLEMENTED"; }
+
+BOOL FailAsStub() {
+  SetLastError(stubError);
+  return FALSE;
+}
 
 BOOL WINAPI MoveFileExA95(LPCSTR from, LPCSTR to, DWORD flags) {
-  Log("MoveFileExA %s -> %s (flags %lu): FALSE, ERROR_CALL_NOT_IMPLEMENTED", from, to, flags);
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("MoveFileExA %s -> %s (flags %lu): FALSE, %s", from, to, flags, StubError());
+  return FailAsStub();
 }
 
 BOOL WINAPI OpenProcessToken95(HANDLE /*process*/, DWORD /*access*/, PHANDLE token) {
-  Log("OpenProcessToken: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
+  Log("OpenProcessToken: FALSE, %s", StubError());
   if (token != nullptr) *token = nullptr;
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  return FailAsStub();
 }
 
 BOOL WINAPI LookupPrivilegeValueA95(LPCSTR /*system*/, LPCSTR name, PLUID /*luid*/) {
-  Log("LookupPrivilegeValueA %s: FALSE, ERROR_CALL_NOT_IMPLEMENTED", name);
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("LookupPrivilegeValueA %s: FALSE, %s", name, StubError());
+  return FailAsStub();
 }
 
 BOOL WINAPI AdjustTokenPrivileges95(HANDLE /*token*/, BOOL /*disableAll*/, PTOKEN_PRIVILEGES /*state*/,
                                     DWORD /*length*/, PTOKEN_PRIVILEGES /*previous*/, PDWORD /*returned*/) {
-  Log("AdjustTokenPrivileges: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("AdjustTokenPrivileges: FALSE, %s", StubError());
+  return FailAsStub();
 }
 
 // --- The version ---------------------------------------------------------------
@@ -199,6 +208,40 @@ LONG WINAPI RegDeleteKeyA95(HKEY parent, LPCSTR name) {
   return result;
 }
 
+// --- DeleteFileA and MoveFileA -----------------------------------------------------
+// Wine's own, logged: how Setup puts a rewritten start-up file in place, by a
+// delete and a rename or by writing over it, shows only in its calls.
+// VX_WIN95_HOLD_AFTER_DELETE names the end of a path (say "\win.ini"): once a
+// delete of such a file succeeds, the calling thread stops for good, so that a
+// test can end Setup between that delete and the rename that follows it.
+using DeleteFileAFn = BOOL(WINAPI*)(LPCSTR);
+using MoveFileAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR);
+DeleteFileAFn realDeleteFileA = nullptr;
+MoveFileAFn realMoveFileA = nullptr;
+char holdAfterDelete[MAX_PATH] = "";
+
+bool EndsWith(const char* path, const char* suffix) {
+  const int pathLength = lstrlenA(path);
+  const int suffixLength = lstrlenA(suffix);
+  return suffixLength > 0 && suffixLength <= pathLength && lstrcmpiA(path + pathLength - suffixLength, suffix) == 0;
+}
+
+BOOL WINAPI DeleteFileA95(LPCSTR path) {
+  const BOOL deleted = realDeleteFileA(path);
+  Log("DeleteFileA %s: %s", path, deleted ? "deleted" : "FALSE");
+  if (deleted && EndsWith(path, holdAfterDelete)) {
+    Log("DeleteFileA %s: held", path);
+    Sleep(INFINITE);
+  }
+  return deleted;
+}
+
+BOOL WINAPI MoveFileA95(LPCSTR from, LPCSTR to) {
+  const BOOL moved = realMoveFileA(from, to);
+  Log("MoveFileA %s -> %s: %s", from, to, moved ? "moved" : "FALSE");
+  return moved;
+}
+
 // --- Where the models go in ------------------------------------------------------
 
 struct Model {
@@ -220,6 +263,8 @@ const Model kModels[] = {
     {"KERNEL32", "GetVersion", AsProc(GetVersion95)},
     {"KERNEL32", "GetVersionExA", AsProc(GetVersionExA95)},
     {"KERNEL32", "OpenFile", AsProc(OpenFile95)},
+    {"KERNEL32", "DeleteFileA", AsProc(DeleteFileA95)},
+    {"KERNEL32", "MoveFileA", AsProc(MoveFileA95)},
     {"LZ32", "LZOpenFileA", AsProc(LZOpenFileA95)},
     {"ADVAPI32", "OpenProcessToken", AsProc(OpenProcessToken95)},
     {"ADVAPI32", "LookupPrivilegeValueA", AsProc(LookupPrivilegeValueA95)},
@@ -350,9 +395,17 @@ bool Start() {
   realOpenFile = Real<OpenFileFn>(kernel32, "OpenFile");
   realLZOpenFileA = Real<LZOpenFileAFn>(lz32, "LZOpenFileA");
   realRegDeleteKeyA = Real<RegDeleteKeyAFn>(advapi32, "RegDeleteKeyA");
+  realDeleteFileA = Real<DeleteFileAFn>(kernel32, "DeleteFileA");
+  realMoveFileA = Real<MoveFileAFn>(kernel32, "MoveFileA");
   if (realGetProcAddress == nullptr || realOpenFile == nullptr || realLZOpenFileA == nullptr ||
-      realRegDeleteKeyA == nullptr) {
+      realRegDeleteKeyA == nullptr || realDeleteFileA == nullptr || realMoveFileA == nullptr) {
     return false;
+  }
+  char value[2] = "";
+  if (GetEnvironmentVariableA("VX_WIN95_STUB_ERROR", value, sizeof value) == 1 && value[0] == '0') stubError = 0;
+  if (GetEnvironmentVariableA("VX_WIN95_HOLD_AFTER_DELETE", holdAfterDelete, sizeof holdAfterDelete) >=
+      sizeof holdAfterDelete) {
+    holdAfterDelete[0] = '\0';
   }
   return RewriteImports();
 }
