@@ -13,6 +13,7 @@
 #include "harness/system_state.h"
 #include "harness/update_steps.h"
 #include "harness/wizard_steps.h"
+#include "win95/layer.h"
 
 namespace e2e {
 namespace {
@@ -190,6 +191,12 @@ TEST_F(Registration, StaleRootMouseKeysGoAndOtherDevicesStay) {
   ASSERT_NO_FATAL_FAILURE(InstallWithoutMessage());
 
   for (const std::string& key : stale) EXPECT_FALSE(KeyExists(key)) << key;
+  // Under the Windows 95 personality each tree went to its RegDeleteKeyA, which
+  // would take it whole; Setup empties it first, as Windows NT's needs.
+  for (const std::string& key : Win95Personality() ? stale : std::vector<std::string>{}) {
+    EXPECT_EQ(Win95LogLines("RegDeleteKeyA " + key + ":"),
+              std::vector<std::string>{"RegDeleteKeyA " + key + ": 0 subkeys deleted with it, result 0"});
+  }
   EXPECT_TRUE(KeyExists("Enum\\Root\\*PNP0FA0\\0000"));
   EXPECT_EQ(Snapshot("Enum\\Root\\*PNP0FA0\\0000"), outsideRange);
 

@@ -1,5 +1,7 @@
 #include "win95/layer.h"
 
+#include <gtest/gtest.h>
+
 #include "harness/bench.h"
 #include "harness/system_state.h"
 
@@ -9,6 +11,11 @@ namespace {
 // Beside the pristine copies of the bench, which no reset removes and no test
 // lists.
 constexpr char kLogPath[] = "C:\\vxbench\\win95-layer.log";
+
+// The layer's models of what Setup imports: GetProcAddress, GetVersion,
+// DeleteFileA, MoveFileA, LZOpenFileA and RegDeleteKeyA. Another count means
+// that Setup's imports changed and the layer's models want a look.
+constexpr char kLayerOn[] = "layer on: 6 imports rewritten";
 
 // The layer is built beside the driver (and the restart probe).
 std::string LayerPath() {
@@ -54,12 +61,42 @@ bool Win95Personality() {
 bool LoadWin95Layer(const PROCESS_INFORMATION& process) {
   CreateDirectoryA("C:\\vxbench", nullptr);
   DeleteFileA(kLogPath);
-  if (LoadInto(process.hProcess, LayerPath()) && ResumeThread(process.hThread) != static_cast<DWORD>(-1)) return true;
+  const bool on =
+      LoadInto(process.hProcess, LayerPath()) && Win95LogLines("layer on:") == std::vector<std::string>{kLayerOn};
+  if (!on) ADD_FAILURE() << "the Windows 95 layer is not on as \"" << kLayerOn << "\"; its log:\n" << Win95LayerLog();
+  if (on && ResumeThread(process.hThread) != static_cast<DWORD>(-1)) return true;
   TerminateProcess(process.hProcess, 98);
   WaitForSingleObject(process.hProcess, Scaled(kWaitMs));
   return false;
 }
 
 std::string Win95LayerLog() { return ReadBytesOrEmpty(kLogPath); }
+
+std::vector<std::string> Win95LogLines(const std::string& text) {
+  const std::string log = Win95LayerLog();
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+    start = end + 2;
+  }
+  return lines;
+}
+
+bool WaitForWin95Hold(const std::string& suffix, DWORD timeoutMs) {
+  std::string held = suffix + ": held\r\n";
+  CharLowerA(held.data());
+  const DWORD start = GetTickCount();
+  do {
+    std::string log = Win95LayerLog();
+    CharLowerA(log.data());
+    if (log.find(held) != std::string::npos) return true;
+    Sleep(50);
+  } while (GetTickCount() - start < Scaled(timeoutMs));
+  return false;
+}
 
 }  // namespace e2e

@@ -12,7 +12,11 @@
 // - OF_PROMPT on a missing file brings a box with Retry and Cancel (MSDN98-OF,
 //   MSDN98-LZ);
 // - RegDeleteKeyA takes a key with every subkey beneath it (MSDN00-RDK);
-// - GetVersion and GetVersionExA tell 4.0, build 950 (MSDN98-GV, MSDN98-OVI).
+// - GetVersion tells Windows 95's 0xC0000004, GetVersionExA 4.0 build 950
+//   (MSDN98-GV, WINE-GV, MSDN98-OVI).
+//
+// DeleteFileA and MoveFileA are Wine's own, logged, and DeleteFileA can hold
+// Setup after a delete (VX_WIN95_HOLD_AFTER_DELETE).
 //
 // Every answer is written to the log named by VX_WIN95_LOG, one line each, so
 // that a test can see that Setup's own calls reached the layer.
@@ -28,69 +32,89 @@ const char* const kStubList[] = {
 #include "win95_stubs.inc"
 };
 
+// wsprintfA writes at most 1,024 characters, its terminating zero among them.
+constexpr int kFormattedCapacity = 1024;
+
 // The log: one line a call, appended and closed at once, so that a Setup ended
-// at any moment leaves whole lines. The arguments are wsprintfA's.
-template <typename... Arguments>
-void Log(const char* format, Arguments... arguments) {
+// at any moment leaves whole lines.
+void AppendLine(const char* line, int length) {
   char path[MAX_PATH] = "";
-  const DWORD length = GetEnvironmentVariableA("VX_WIN95_LOG", path, sizeof path);
-  if (length == 0 || length >= sizeof path) return;
-  char line[1024] = "";
-  if (wsprintfA(line, format, arguments...) <= 0) return;
-  lstrcatA(line, "\r\n");
+  const DWORD pathLength = GetEnvironmentVariableA("VX_WIN95_LOG", path, sizeof path);
+  if (pathLength == 0 || pathLength >= sizeof path) return;
   const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
-  WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &done, nullptr);
+  WriteFile(file, line, static_cast<DWORD>(length), &done, nullptr);
   CloseHandle(file);
+}
+
+// The arguments are wsprintfA's. The models hand Wine's answers on, last error
+// included, so writing the log leaves the last error as it found it.
+template <typename... Arguments>
+void Log(const char* format, Arguments... arguments) {
+  const DWORD error = GetLastError();
+  // The zeros past wsprintfA's reach end the text however long it came out,
+  // and leave room for the line's end.
+  char line[kFormattedCapacity + 2] = "";
+  wsprintfA(line, format, arguments...);
+  const int length = lstrlenA(line);
+  line[length] = '\r';
+  line[length + 1] = '\n';
+  AppendLine(line, length + 2);
+  SetLastError(error);
 }
 
 // --- Windows 95's stubs ------------------------------------------------------
 // They return FALSE, "an error value" (MSDN98-LIM); Windows 95 "does not
 // implement MoveFileEx()" (KB-Q129532). No public source gives their last error
-// (KB-Q127991: not documented, at times 0 on Windows 95); the layer sets
-// ERROR_CALL_NOT_IMPLEMENTED, the value Setup takes for MoveFileExA.
+// (KB-Q127991: not documented, at times 0 on Windows 95). The layer sets
+// ERROR_CALL_NOT_IMPLEMENTED, the value Setup takes for MoveFileExA; with
+// VX_WIN95_STUB_ERROR=0 they leave 0, so that only Setup's look at the version
+// can tell it that it runs on Windows 95.
+DWORD stubError = ERROR_CALL_NOT_IMPLEMENTED;
+
+const char* StubError() { return stubError == 0 ? "last error 0" : "ERROR_CALL_NOT_IMPLEMENTED"; }
+
+BOOL FailAsStub() {
+  SetLastError(stubError);
+  return FALSE;
+}
 
 BOOL WINAPI MoveFileExA95(LPCSTR from, LPCSTR to, DWORD flags) {
-  Log("MoveFileExA %s -> %s (flags %lu): FALSE, ERROR_CALL_NOT_IMPLEMENTED", from, to, flags);
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("MoveFileExA %s -> %s (flags %lu): FALSE, %s", from, to, flags, StubError());
+  return FailAsStub();
 }
 
 BOOL WINAPI OpenProcessToken95(HANDLE /*process*/, DWORD /*access*/, PHANDLE token) {
-  Log("OpenProcessToken: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
+  Log("OpenProcessToken: FALSE, %s", StubError());
   if (token != nullptr) *token = nullptr;
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  return FailAsStub();
 }
 
 BOOL WINAPI LookupPrivilegeValueA95(LPCSTR /*system*/, LPCSTR name, PLUID /*luid*/) {
-  Log("LookupPrivilegeValueA %s: FALSE, ERROR_CALL_NOT_IMPLEMENTED", name);
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("LookupPrivilegeValueA %s: FALSE, %s", name, StubError());
+  return FailAsStub();
 }
 
 BOOL WINAPI AdjustTokenPrivileges95(HANDLE /*token*/, BOOL /*disableAll*/, PTOKEN_PRIVILEGES /*state*/,
                                     DWORD /*length*/, PTOKEN_PRIVILEGES /*previous*/, PDWORD /*returned*/) {
-  Log("AdjustTokenPrivileges: FALSE, ERROR_CALL_NOT_IMPLEMENTED");
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return FALSE;
+  Log("AdjustTokenPrivileges: FALSE, %s", StubError());
+  return FailAsStub();
 }
 
 // --- The version ---------------------------------------------------------------
-// GetVersion: the low word 4.0, the high bit set for Windows 95; the other bits
-// of the high word are "reserved" (MSDN98-GV), and are as Wine's own Windows 95
-// setting gives them: 0x4000 and the build number, 950.
-constexpr DWORD kBuild = 950;
-
+// GetVersion: the low word 4.0, the high bit set for Windows 95 (MSDN98-GV).
+// The other bits of the high word are "reserved": 0x4000, and no build number,
+// which only Windows NT puts there (WINE-GV; Windows 98 gives 0xC0000A04).
 DWORD WINAPI GetVersion95() {
-  Log("GetVersion: 4.0 build 950");
-  return 0xC0000000UL | (kBuild << 16) | 0x0004UL;
+  Log("GetVersion: 0xC0000004");
+  return 0xC0000004UL;
 }
 
-// GetVersionExA: platform VER_PLATFORM_WIN32_WINDOWS, and on Windows 95 the
-// build number's high word holds the major and minor version (MSDN98-OVI).
+// GetVersionExA: platform VER_PLATFORM_WIN32_WINDOWS, build 950 (Windows 95's
+// first release), and on Windows 95 the build number's high word holds the
+// major and minor version (MSDN98-OVI).
 // Windows 95 has no OSVERSIONINFOEX; any other size fails, with Wine's error.
 BOOL WINAPI GetVersionExA95(LPOSVERSIONINFOA info) {
   if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
@@ -100,7 +124,7 @@ BOOL WINAPI GetVersionExA95(LPOSVERSIONINFOA info) {
   }
   info->dwMajorVersion = 4;
   info->dwMinorVersion = 0;
-  info->dwBuildNumber = 0x04000000UL | kBuild;
+  info->dwBuildNumber = 0x04000000UL | 950;
   info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
   info->szCSDVersion[0] = '\0';
   Log("GetVersionExA: 4.0 build 950, VER_PLATFORM_WIN32_WINDOWS");
@@ -115,11 +139,15 @@ BOOL WINAPI GetVersionExA95(LPOSVERSIONINFOA info) {
 // The documentation gives neither the caption nor the exact words nor the icon:
 // those below are the layer's own. The box is task-modal, so that Setup's
 // windows wait for it as for a box of the system; creating a file (OF_CREATE)
-// asks nothing, since a new file need not exist. Cancel returns what Wine's
-// function returned for the missing file.
+// asks nothing, since a new file need not exist. Wine's function is called with
+// the caller's style, OF_PROMPT included, which it does not show a box for but
+// which keeps LZOpenFileA from expanding at the open (it hands back a plain
+// handle, for LZCopy to expand). Cancel returns what it returned for the
+// missing file.
 
 bool AnswersRetry(const char* function, const char* path) {
-  char text[MAX_PATH + 96] = "";
+  // As long as wsprintfA makes it, whatever the path's length.
+  char text[kFormattedCapacity + 1] = "";
   wsprintfA(text, e2e::kMissingFileText, path != nullptr ? path : "");
   const int answer =
       MessageBoxA(nullptr, text, e2e::kMissingFileCaption, MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_TASKMODAL);
@@ -127,8 +155,10 @@ bool AnswersRetry(const char* function, const char* path) {
   return answer == IDRETRY;
 }
 
-bool Missing(const OFSTRUCT* info) {
-  return info != nullptr && (info->nErrCode == ERROR_FILE_NOT_FOUND || info->nErrCode == ERROR_PATH_NOT_FOUND);
+// Whether the system asks about the file that a failed open did not find.
+bool Prompts(UINT style, const OFSTRUCT* info) {
+  return (style & OF_PROMPT) != 0 && (style & OF_CREATE) == 0 && info != nullptr &&
+         (info->nErrCode == ERROR_FILE_NOT_FOUND || info->nErrCode == ERROR_PATH_NOT_FOUND);
 }
 
 using LZOpenFileAFn = INT(WINAPI*)(LPSTR, LPOFSTRUCT, WORD);
@@ -138,25 +168,23 @@ OpenFileFn realOpenFile = nullptr;
 
 INT WINAPI LZOpenFileA95(LPSTR path, LPOFSTRUCT info, WORD style) {
   for (;;) {
-    const INT result = realLZOpenFileA(path, info, static_cast<WORD>(style & ~OF_PROMPT));
-    if (result >= 0 || (style & OF_PROMPT) == 0 || (style & OF_CREATE) != 0 || !Missing(info)) return result;
-    if (!AnswersRetry("LZOpenFileA", path)) return result;
+    const INT result = realLZOpenFileA(path, info, style);
+    if (result >= 0 || !Prompts(style, info) || !AnswersRetry("LZOpenFileA", path)) return result;
   }
 }
 
 HFILE WINAPI OpenFile95(LPCSTR path, LPOFSTRUCT info, UINT style) {
   for (;;) {
-    const HFILE result = realOpenFile(path, info, style & ~OF_PROMPT);
-    if (result != HFILE_ERROR || (style & OF_PROMPT) == 0 || (style & OF_CREATE) != 0 || !Missing(info)) {
-      return result;
-    }
-    if (!AnswersRetry("OpenFile", path)) return result;
+    const HFILE result = realOpenFile(path, info, style);
+    if (result != HFILE_ERROR || !Prompts(style, info) || !AnswersRetry("OpenFile", path)) return result;
   }
 }
 
 // --- RegDeleteKeyA ---------------------------------------------------------------
 // "Windows 95/98: The function also deletes all subkeys and values."
-// (MSDN00-RDK; KB-Q127990: Windows NT's refuses a key with subkeys.)
+// (MSDN00-RDK; KB-Q127990: Windows NT's refuses a key with subkeys.) Every call
+// is logged, with the subkeys it took, so that a test sees Setup's deletions
+// reach it.
 using RegDeleteKeyAFn = LONG(WINAPI*)(HKEY, LPCSTR);
 RegDeleteKeyAFn realRegDeleteKeyA = nullptr;
 
@@ -176,8 +204,42 @@ LONG DeleteWithSubkeys(HKEY parent, LPCSTR name, int* subkeys) {
 LONG WINAPI RegDeleteKeyA95(HKEY parent, LPCSTR name) {
   int subkeys = 0;
   const LONG result = DeleteWithSubkeys(parent, name, &subkeys);
-  if (subkeys > 0) Log("RegDeleteKeyA %s: %d subkeys deleted with it, result %ld", name, subkeys, result);
+  Log("RegDeleteKeyA %s: %d subkeys deleted with it, result %ld", name, subkeys, result);
   return result;
+}
+
+// --- DeleteFileA and MoveFileA -----------------------------------------------------
+// Wine's own, logged: how Setup puts a rewritten start-up file in place, by a
+// delete and a rename or by writing over it, shows only in its calls.
+// VX_WIN95_HOLD_AFTER_DELETE names the end of a path (say "\win.ini"): once a
+// delete of such a file succeeds, the calling thread stops for good, so that a
+// test can end Setup between that delete and the rename that follows it.
+using DeleteFileAFn = BOOL(WINAPI*)(LPCSTR);
+using MoveFileAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR);
+DeleteFileAFn realDeleteFileA = nullptr;
+MoveFileAFn realMoveFileA = nullptr;
+char holdAfterDelete[MAX_PATH] = "";
+
+bool EndsWith(const char* path, const char* suffix) {
+  const int pathLength = lstrlenA(path);
+  const int suffixLength = lstrlenA(suffix);
+  return suffixLength > 0 && suffixLength <= pathLength && lstrcmpiA(path + pathLength - suffixLength, suffix) == 0;
+}
+
+BOOL WINAPI DeleteFileA95(LPCSTR path) {
+  const BOOL deleted = realDeleteFileA(path);
+  Log("DeleteFileA %s: %s", path, deleted ? "deleted" : "FALSE");
+  if (deleted && EndsWith(path, holdAfterDelete)) {
+    Log("DeleteFileA %s: held", path);
+    Sleep(INFINITE);
+  }
+  return deleted;
+}
+
+BOOL WINAPI MoveFileA95(LPCSTR from, LPCSTR to) {
+  const BOOL moved = realMoveFileA(from, to);
+  Log("MoveFileA %s -> %s: %s", from, to, moved ? "moved" : "FALSE");
+  return moved;
 }
 
 // --- Where the models go in ------------------------------------------------------
@@ -201,6 +263,8 @@ const Model kModels[] = {
     {"KERNEL32", "GetVersion", AsProc(GetVersion95)},
     {"KERNEL32", "GetVersionExA", AsProc(GetVersionExA95)},
     {"KERNEL32", "OpenFile", AsProc(OpenFile95)},
+    {"KERNEL32", "DeleteFileA", AsProc(DeleteFileA95)},
+    {"KERNEL32", "MoveFileA", AsProc(MoveFileA95)},
     {"LZ32", "LZOpenFileA", AsProc(LZOpenFileA95)},
     {"ADVAPI32", "OpenProcessToken", AsProc(OpenProcessToken95)},
     {"ADVAPI32", "LookupPrivilegeValueA", AsProc(LookupPrivilegeValueA95)},
@@ -331,9 +395,17 @@ bool Start() {
   realOpenFile = Real<OpenFileFn>(kernel32, "OpenFile");
   realLZOpenFileA = Real<LZOpenFileAFn>(lz32, "LZOpenFileA");
   realRegDeleteKeyA = Real<RegDeleteKeyAFn>(advapi32, "RegDeleteKeyA");
+  realDeleteFileA = Real<DeleteFileAFn>(kernel32, "DeleteFileA");
+  realMoveFileA = Real<MoveFileAFn>(kernel32, "MoveFileA");
   if (realGetProcAddress == nullptr || realOpenFile == nullptr || realLZOpenFileA == nullptr ||
-      realRegDeleteKeyA == nullptr) {
+      realRegDeleteKeyA == nullptr || realDeleteFileA == nullptr || realMoveFileA == nullptr) {
     return false;
+  }
+  char value[2] = "";
+  if (GetEnvironmentVariableA("VX_WIN95_STUB_ERROR", value, sizeof value) == 1 && value[0] == '0') stubError = 0;
+  if (GetEnvironmentVariableA("VX_WIN95_HOLD_AFTER_DELETE", holdAfterDelete, sizeof holdAfterDelete) >=
+      sizeof holdAfterDelete) {
+    holdAfterDelete[0] = '\0';
   }
   return RewriteImports();
 }
