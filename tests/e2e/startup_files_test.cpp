@@ -439,11 +439,11 @@ TEST_F(StartupFiles, KilledWhileRewritingWinIniThenRunAgainLosesNothing) {
       SetupProcess setup;
       SetEnvironmentVariableA("VX_WIN95_HOLD_AFTER_DELETE", nullptr);
       ASSERT_TRUE(StartExpressInstallation(setup));
-      const DWORD start = GetTickCount();
-      while (GetTickCount() - start < Scaled(60000) &&
-             (c.holdAfterDelete == nullptr ? FileSize(aside) <= 0
-                                           : Win95LayerLog().find("win.ini: held") == std::string::npos)) {
-        Sleep(1);
+      if (c.holdAfterDelete == nullptr) {
+        const DWORD start = GetTickCount();
+        while (FileSize(aside) <= 0 && GetTickCount() - start < Scaled(60000)) Sleep(1);
+      } else {
+        EXPECT_TRUE(WaitForWin95Hold(c.holdAfterDelete, 60000)) << Win95LayerLog();
       }
       HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, setup.pid());
       ASSERT_NE(process, nullptr);
