@@ -63,19 +63,31 @@ constexpr StopText kStopTexts[] = {
 };
 // clang-format on
 
-constexpr size_t kStopTextCapacity = 3 * kOpenPathCapacity + 160;
+constexpr size_t LiteralLength(const char* text) {
+  size_t length = 0;
+  while (text != nullptr && text[length] != '\0') ++length;
+  return length;
+}
 
-// Rewrites a start-up file from its backup, or ends what an earlier run left of
-// that step. The pass goes on whatever happens; where the file was not updated
-// or is left missing, the user must learn where its original content is, or
-// the system starts next time without the lines it expects.
-void RewriteOrReport(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule,
-                     bool backupMade) {
-  const RewriteOutcome outcome =
-      backupMade ? RewriteFromBackup(files, paths, rule) : FinishEarlierRun(files, paths, rule);
+constexpr size_t LongestStopText() {
+  size_t longest = 0;
+  for (const StopText& text : kStopTexts) {
+    const size_t length =
+        LiteralLength(text.afterFile) + LiteralLength(text.afterBackup) + LiteralLength(text.afterAside);
+    if (length > longest) longest = length;
+  }
+  return longest;
+}
+
+// Three paths, each shorter than kOpenPathCapacity, and the longest text.
+constexpr size_t kStopTextCapacity = 3 * kOpenPathCapacity + LongestStopText();
+
+// Where the file was not updated or is left missing, the user must learn where
+// its original content is, or the system starts next time without the lines
+// it expects.
+void Report(StartupSystem& system, const RewritePaths& paths, RewriteOutcome outcome) {
   for (const StopText& text : kStopTexts) {
     if (text.outcome != outcome) continue;
-    // Every path is shorter than kOpenPathCapacity, so the whole text fits.
     char message[kStopTextCapacity];
     CopyText(message, sizeof message, paths.startup);
     AppendText(message, sizeof message, text.afterFile);
@@ -89,17 +101,20 @@ void RewriteOrReport(FileSystem& files, StartupSystem& system, const RewritePath
   }
 }
 
-// Backs a start-up file up and rewrites it. An aside file left beside it means
-// that an earlier run stopped inside this step with the original in the backup:
-// no new backup is made over it. Returns false when there is no start-up file
-// to open (nothing is made or written then).
+// Backs a start-up file up and rewrites it, or, when an aside file left beside
+// it shows that an earlier run stopped inside this step with the original in
+// the backup, ends that run's work without a new backup over it. The pass goes
+// on whatever happens. Returns false when there is no start-up file to open
+// (nothing is made or written then).
 bool BackUpAndRewrite(FileSystem& files, StartupSystem& system, const RewritePaths& paths, LineRule& rule) {
+  RewriteOutcome outcome = RewriteOutcome::kLeftAlone;
   if (EarlierRunStopped(files, paths)) {
-    RewriteOrReport(files, system, paths, rule, false);
-    return true;
+    outcome = FinishEarlierRun(files, paths, rule);
+  } else {
+    if (!system.BackupStartupFile(paths.startup, paths.backup)) return false;
+    outcome = RewriteFromBackup(files, paths, rule);
   }
-  if (!system.BackupStartupFile(paths.startup, paths.backup)) return false;
-  RewriteOrReport(files, system, paths, rule, true);
+  Report(system, paths, outcome);
   return true;
 }
 
