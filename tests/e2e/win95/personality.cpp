@@ -301,10 +301,18 @@ const Model* FindModel(const char* dll, const char* name) {
   return nullptr;
 }
 
+// A Unicode name as the Windows 95 check reads the rule "DLL!*W": a W behind a
+// lower-case letter or a digit (CreateFileW, not a name that ends in a word).
+bool UnicodeName(const char* name) {
+  const int length = lstrlenA(name);
+  if (length < 2 || name[length - 1] != 'W') return false;
+  const char before = name[length - 2];
+  return (before >= 'a' && before <= 'z') || (before >= '0' && before <= '9');
+}
+
 // Whether stubs-win95.txt lists DLL!name: by name, or by the rule "DLL!*W" for
 // a Unicode name that no "DLL!+Name" exempts.
 bool ListedStub(const char* dll, const char* name) {
-  const int nameLength = lstrlenA(name);
   bool unicode = false;
   bool exempt = false;
   for (const char* entry : kStubList) {
@@ -315,7 +323,7 @@ bool ListedStub(const char* dll, const char* name) {
     lstrcpynA(entryDll, entry, static_cast<int>(bang - entry + 1));
     if (!SameDll(dll, entryDll)) continue;
     const char* function = bang + 1;
-    if (lstrcmpA(function, "*W") == 0) unicode = unicode || (nameLength > 0 && name[nameLength - 1] == 'W');
+    if (lstrcmpA(function, "*W") == 0) unicode = unicode || UnicodeName(name);
     if (function[0] == '+' && lstrcmpA(function + 1, name) == 0) exempt = true;
     if (lstrcmpA(function, name) == 0) return true;
   }

@@ -11,6 +11,7 @@ import re
 # pages and leaves the subtraction to its caller, and ___chkstk / __alloca, which also move %esp.
 PROBES = {"__chkstk_ms", "___chkstk_ms", "__chkstk", "___chkstk", "_alloca", "__alloca"}
 PAGE = 4096
+ENTER = re.compile(r"\$0x([0-9a-f]+)")
 IMMEDIATE = re.compile(r"\$0x([0-9a-f]+),%(e?[a-d]x|e?[sd]i|e?bp|esp)$")
 
 
@@ -37,7 +38,7 @@ def check(instructions, linkmap, report):
                 and 0x100000000 - size >= PAGE:
             fail("frame of %d bytes at 0x%x in %s taken without the stack probe"
                  % (0x100000000 - size, addr, where))
-        elif mnem == "enter" and re.match(r"\$0x([0-9a-f]+)", ops) and int(ops[3:].split(",")[0], 16) >= PAGE:
+        elif mnem == "enter" and (e := ENTER.match(ops)) and int(e.group(1), 16) >= PAGE:
             fail("enter of a frame of 4 KB or more at 0x%x in %s" % (addr, where))
         elif mnem == "mov" and m and m.group(2) == "eax" and size >= PAGE:
             pending = [size, addr, None]
