@@ -43,7 +43,7 @@ enum class FileOp {
 //
 // What the program sees (`contents`, `attributes`) is the system's cache. The
 // disk is kept apart: a file's bytes reach it only when the file is flushed,
-// and a folder change (a file made, cut, deleted or renamed, its attributes)
+// and a folder change (a file made, cut, deleted or renamed)
 // at once and in order, as NTFS keeps them; or, with `orderFreeFolders`, as
 // the write-behind cache of Windows 95, 98 and Me does, in any order, only a
 // flush writing out the changes to that file's own name.
@@ -116,12 +116,11 @@ class MemoryFiles final : public vx::FileSystem {
     uint32_t attributes{};
   };
   using Disk = std::map<std::string, Entry>;
-  enum class Change { kMake, kCut, kRemove, kMove, kSetAttributes };
+  enum class Change { kMake, kCut, kRemove, kMove };
   struct FolderChange {
     Change change;
     std::string path;
     std::string to;
-    uint32_t attributes{};
   };
 
   // Logs the operation and tells whether it is to fail; a failing operation
