@@ -288,9 +288,9 @@ bool ApplyBetween(Between between, MemoryFiles& disk) {
   if (between == Between::kFreshWinIni) {
     return disk.contents.emplace(winIni, "[windows]\r\nload=\r\nrun=\r\nNullPort=None\r\n").second;
   }
+  if (between == Between::kNothing) return true;
   for (const PassFile& f : kPassFiles) {
-    if (between == Between::kAnotherProgram && disk.contents.count(f.path) != 0)
-      disk.contents[f.path] += "rem changed\r\n";
+    if (disk.contents.count(f.path) != 0) disk.contents[f.path] += "rem changed\r\n";
   }
   return true;
 }
