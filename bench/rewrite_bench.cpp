@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "startup_file_doubles.h"
-#include "startup_files/rewrite_from_backup.h"
+#include "startup_files/replace_whole.h"
 #include "startup_files/rewrite_rules.h"
 
 namespace {
@@ -41,8 +41,8 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", "autoexec.sed"},
-    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\vxwin.tmp", "winini.sed"},
+    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\VXAUTO.TMP", "autoexec.sed"},
+    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\VXWIN.TMP", "winini.sed"},
 };
 constexpr int kRounds = 3;
 
@@ -241,8 +241,7 @@ int RunOnce(const std::string& kindName, const std::string& root) {
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& rule = kind->winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  return vx::RewriteFromBackup(files, {kind->startup, kind->backup, kind->aside}, rule) ==
-                 vx::RewriteOutcome::kRewritten
+  return vx::RewriteFromBackup(files, {kind->startup, kind->backup, kind->aside}, rule) == vx::StepOutcome::kUpdated
              ? 0
              : 1;
 }

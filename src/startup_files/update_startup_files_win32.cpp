@@ -25,18 +25,18 @@ class Win32StartupSystem final : public StartupSystem {
     return ExpandFile(startupPath, backupPath);
   }
 
-  void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override {
-    WritePrivateProfileStringA(section, key, value, fileName);
+  bool WriteProfileEntry(const char* section, const char* key, const char* value, const char* path) override {
+    return WritePrivateProfileStringA(section, key, value, path) != FALSE;
   }
 
-  // All three names null: Windows 95, 98 and Me write out their cached copy of
-  // the file and drop it. They cache WIN.INI apart from the last private
-  // profile file, so both are flushed. Windows NT and Wine keep no such copy
-  // and ignore the call.
-  void FlushProfileCache(const char* fileName) override {
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
-    WriteProfileStringA(nullptr, nullptr, nullptr);
-  }
+  // All three names null: 95, 98 and Me write out their cached copy of the
+  // file and drop it. Windows NT and Wine keep no such copy and ignore the
+  // call.
+  void FlushProfileFile(const char* path) override { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
+
+  // 95, 98 and Me cache WIN.INI apart from the private profile files; the
+  // private-profile call naming it may confuse that cache (KB Q74608).
+  void FlushWinIni() override { WriteProfileStringA(nullptr, nullptr, nullptr); }
 
   void ShowStop(const char* message) override { vx::ShowStop(owner_, message); }
 

@@ -27,12 +27,12 @@
 
 #include "fuzz_check.h"
 #include "startup_file_doubles.h"
-#include "startup_files/rewrite_from_backup.h"
+#include "startup_files/replace_whole.h"
 #include "startup_files/rewrite_rules.h"
 
 namespace {
 
-using vx::RewriteOutcome;
+using vx::StepOutcome;
 using vxfuzz::Check;
 using vxfuzz::Printable;
 using vxtest::FakeStartupSystem;
@@ -88,8 +88,8 @@ bool AutoexecPicks(const std::string& line, bool*) {
 }
 
 const RuleModel kRules[] = {
-    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\vxwin.tmp", ";", WinIniPicks},
-    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\vxauto.tmp", "rem ", AutoexecPicks},
+    {"win.ini", true, "c:\\windows\\win.ini", "c:\\windows\\win.ulv", "c:\\windows\\VXWIN.TMP", ";", WinIniPicks},
+    {"autoexec.bat", false, "c:\\autoexec.bat", "c:\\autoexec.ulv", "c:\\VXAUTO.TMP", "rem ", AutoexecPicks},
 };
 
 // CR LF read as LF, left to right, as a text-mode read does.
@@ -172,7 +172,7 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& lineRule = rule.winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  const RewriteOutcome outcome =
+  const StepOutcome outcome =
       vx::RewriteFromBackup(files, {rule.startupPath, rule.backupPath, rule.asidePath}, lineRule);
   Check(files.OpenHandles() == 0, "no file is left open", context);
 
@@ -181,21 +181,23 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
   const std::string detail =
       context + "\noutcome " + std::to_string(static_cast<int>(outcome)) + "\nstart-up file: " + Printable(startup);
   if (!failureInjected) {
-    Check(outcome == RewriteOutcome::kRewritten, "without a failure the file is rewritten", detail);
+    Check(outcome == StepOutcome::kUpdated, "without a failure the file is rewritten", detail);
     Check(backupWhole, "the backup holds the content byte for byte", detail);
   }
   switch (outcome) {
-    case RewriteOutcome::kRewritten:
+    case StepOutcome::kUpdated:
       Check(backupWhole, "a rewrite stands only behind a whole backup", detail);
       CheckRewritten(rule, content, startup);
       break;
-    case RewriteOutcome::kLeftAlone:
-    case RewriteOutcome::kNotUpdated:
+    case StepOutcome::kCopyNotWhole:
+    case StepOutcome::kCopyNotOnDisk:
+    case StepOutcome::kHeld:
+    case StepOutcome::kNoRoom:
+    case StepOutcome::kReplaceRefused:
       Check(startup == content, "a start-up file not updated keeps its bytes", detail);
       Check(files.failFromThenOn || files.contents.count(rule.asidePath) == 0, "no aside file is left", detail);
       break;
-    case RewriteOutcome::kRewriteBeside:
-    case RewriteOutcome::kUnsettled:
+    default:
       Check(false, "a system that replaces in one step never leaves the file missing or unsettled", detail);
       break;
   }

@@ -95,8 +95,9 @@ MemoryFiles MemoryFiles::Restarted(const Disk& disk) const {
   files.replacesInOneStep = replacesInOneStep;
   files.orderFreeFolders = orderFreeFolders;
   files.replaceRefusals = replaceRefusals;
-  files.renameRefusals = renameRefusals;
   files.cannotCreate = cannotCreate;
+  files.cannotRemove = cannotRemove;
+  files.cannotRenameTo = cannotRenameTo;
   for (const auto& [path, entry] : disk) {
     files.contents[path] = entry.content;
     files.attributes[path] = entry.attributes;
@@ -257,7 +258,7 @@ vx::ReplaceResult MemoryFiles::ReplaceInOneStep(const char* source, const char* 
 }
 
 bool MemoryFiles::Remove(const char* path) {
-  const bool ok = !Fails(FileOp::kRemove) && contents.erase(path) != 0;
+  const bool ok = !Fails(FileOp::kRemove) && cannotRemove.count(path) == 0 && contents.erase(path) != 0;
   if (ok) {
     attributes.erase(path);
     ChangeFolder({Change::kRemove, path, ""});
@@ -267,11 +268,8 @@ bool MemoryFiles::Remove(const char* path) {
 }
 
 bool MemoryFiles::Rename(const char* from, const char* to) {
-  bool ok = !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0;
-  if (ok && renamesRefused_ < renameRefusals) {
-    ++renamesRefused_;
-    ok = false;
-  }
+  const bool ok =
+      !Fails(FileOp::kRename) && contents.count(from) != 0 && contents.count(to) == 0 && cannotRenameTo.count(to) == 0;
   if (ok) {
     MoveEntry(from, to);
     ChangeFolder({Change::kMove, from, to});
@@ -382,26 +380,26 @@ bool FakeStartupSystem::BackupStartupFile(const char* startupPath, const char* b
   return true;
 }
 
-void FakeStartupSystem::WriteProfileEntry(const char* section, const char* key, const char* value,
-                                          const char* fileName) {
-  calls.push_back(std::string("profile ") + fileName + " [" + section + "] " + key + "=" + value);
-  if (!profileWritesFile) return;
-  const std::string path = windowsDirectory_ + "\\" + fileName;
+bool FakeStartupSystem::WriteProfileEntry(const char* section, const char* key, const char* value, const char* path) {
+  calls.push_back(std::string("profile ") + path + " [" + section + "] " + key + "=" + value);
+  if (!profileWritesFile) return true;
+  const vx::FileHandle in = files_.OpenForRead(path);
+  if (in == vx::kNoFile) return false;
   std::string text;
-  const vx::FileHandle in = files_.OpenForRead(path.c_str());
-  if (in == vx::kNoFile) return;
   char block[1000];
   size_t count = 0;
-  while (files_.Read(in, block, sizeof block, &count) && count != 0) text.append(block, count);
+  bool read = true;
+  while ((read = files_.Read(in, block, sizeof block, &count)) && count != 0) text.append(block, count);
   files_.Close(in);
+  if (!read) return false;
   text += std::string(key) + "=" + value + "\r\n";
-  const vx::FileHandle out = files_.OpenForWrite(path.c_str());
-  if (out == vx::kNoFile) return;
-  files_.Write(out, text.data(), text.size());
-  files_.Close(out);
+  const vx::FileHandle out = files_.OpenForWrite(path);
+  if (out == vx::kNoFile) return false;
+  const bool written = files_.Write(out, text.data(), text.size());
+  return files_.Close(out) && written;
 }
 
-void FakeStartupSystem::FlushProfileCache(const char* fileName) { calls.push_back(std::string("flush ") + fileName); }
+void FakeStartupSystem::FlushProfileFile(const char* path) { calls.push_back(std::string("flush ") + path); }
 
 std::string ReadHostFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -66,12 +66,15 @@ class MemoryFiles final : public vx::FileSystem {
   // False for Windows 95, 98 and Me, which cannot replace a file in one step.
   bool replacesInOneStep = true;
   bool orderFreeFolders = false;
-  // How many one-step replaces, and renames, the system refuses before it lets
-  // one through (another program holding the file); kNever: every one.
+  // How many one-step replaces the system refuses before it lets one through
+  // (another program holding the file); kNever: every one.
   size_t replaceRefusals = 0;
-  size_t renameRefusals = 0;
-  // Paths where no new file can be made (a full root folder, say).
+  // Paths where no new file can be made (a full root folder, say), files the
+  // system refuses to delete, and names it refuses to rename a file to (held
+  // open by another program).
   std::set<std::string> cannotCreate;
+  std::set<std::string> cannotRemove;
+  std::set<std::string> cannotRenameTo;
   // Attributes by path; a file not named has 0.
   std::map<std::string, uint32_t> attributes;
   // Called after every operation, failed or not.
@@ -146,7 +149,6 @@ class MemoryFiles final : public vx::FileSystem {
   Disk disk_;
   std::vector<FolderChange> unwritten_;
   size_t replacesRefused_ = 0;
-  size_t renamesRefused_ = 0;
 };
 
 // Real files under `root`: a Windows path "c:\dir\name" is root/c/dir/name.
@@ -184,7 +186,7 @@ class FakeStartupSystem final : public vx::StartupSystem {
   FakeStartupSystem(vx::FileSystem& files, std::string windowsDirectory)
       : files_(files), windowsDirectory_(std::move(windowsDirectory)) {}
 
-  // Calls in order: "flush <file>", "backup <from> <to>",
+  // Calls in order: "flush <file>", "flush win.ini", "backup <from> <to>",
   // "profile <file> [<section>] <key>=<value>".
   std::vector<std::string> calls;
   bool windowsDirectoryFails = false;
@@ -192,16 +194,19 @@ class FakeStartupSystem final : public vx::StartupSystem {
   size_t backupByteLimit = MemoryFiles::kNever;
   // Change the first byte copied (a source the service took for compressed).
   bool backupAltered = false;
-  // Whether a profile entry is written into the file, as Windows writes it:
-  // read, cut and written again whole, and left in the system's cache.
+  // Whether a profile entry is written into the file, as Windows NT writes
+  // it: read, cut and written again whole, and left in the file system's
+  // cache. (95, 98 and Me keep it in a profile cache of their own until it is
+  // flushed: the end-to-end tests' Windows 95 layer models that.)
   bool profileWritesFile = false;
   // The texts of the stop messages shown, in order.
   std::vector<std::string> stops;
 
   bool WindowsDirectory(char* dest, size_t capacity) override;
   bool BackupStartupFile(const char* startupPath, const char* backupPath) override;
-  void WriteProfileEntry(const char* section, const char* key, const char* value, const char* fileName) override;
-  void FlushProfileCache(const char* fileName) override;
+  bool WriteProfileEntry(const char* section, const char* key, const char* value, const char* path) override;
+  void FlushProfileFile(const char* path) override;
+  void FlushWinIni() override { calls.push_back("flush win.ini"); }
   void ShowStop(const char* message) override { stops.push_back(message); }
 
  private:

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "startup_file_doubles.h"
-#include "startup_files/rewrite_from_backup.h"
+#include "startup_files/replace_whole.h"
 #include "startup_files/rewrite_rules.h"
 
 namespace {
@@ -18,7 +18,7 @@ std::string Rewrite(const std::string& original) {
   files.contents["start"] = original;
   files.contents["backup"] = original;
   Rule rule;
-  EXPECT_EQ(vx::RewriteFromBackup(files, {"start", "backup", "aside"}, rule), vx::RewriteOutcome::kRewritten);
+  EXPECT_EQ(vx::RewriteFromBackup(files, {"start", "backup", "aside"}, rule), vx::StepOutcome::kUpdated);
   EXPECT_EQ(files.contents["backup"], original);
   return files.contents["start"];
 }
