@@ -1,6 +1,6 @@
 // WinMain and the backdrop: the program's only top-level window. It paints the
 // splash picture and, 100 ms after it is created, runs the whole wizard inside
-// the dispatch of its one timer message.
+// the dispatch of its one timer message. One Setup runs at a time.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -72,10 +72,30 @@ LRESULT CALLBACK BackdropWndProc(HWND window, UINT message, WPARAM wParam, LPARA
   }
 }
 
+// A plain name: the "Global\" and "Local\" prefixes came with Terminal Services,
+// and without one Windows NT puts the name in the session's own namespace.
+constexpr char kRunningMutex[] = "VantrixSetupRunning";
+
+// Whether another Setup runs; if so its active window, the dialog it shows or
+// else its backdrop, is brought to the front. The mutex decides, not the
+// window: a Setup started a moment earlier may not have made its backdrop yet,
+// and then there is nothing to bring forward. The handle is never closed, so
+// the mutex lives exactly as long as this Setup.
+bool AnotherSetupRuns() {
+  if (CreateMutexA(nullptr, FALSE, kRunningMutex) == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  HWND backdrop = FindWindowA(kClassName, kTitle);
+  if (backdrop != nullptr) SetForegroundWindow(GetLastActivePopup(backdrop));
+  return true;
+}
+
 }  // namespace
 }  // namespace vx
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // A second Setup would copy over the files the first one copies, and edit the
+  // same start-up files: it shows nothing of its own.
+  if (vx::AnotherSetupRuns()) return 0;
+
   // Before any dialog creates the progress bar of the copy dialog.
   InitCommonControls();
 

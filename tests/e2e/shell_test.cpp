@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "harness/bench.h"
+#include "harness/install_steps.h"
 #include "harness/system_state.h"
 #include "harness/wizard_steps.h"
 
@@ -113,6 +114,31 @@ TEST_F(Shell, OnlyFoundWindowWhenTheUtilityIsRunning) {
   DestroyWindow(utility);
   EXPECT_FALSE(DirectoryExists("C:\\vx95"));
   EXPECT_FALSE(KeyExists("SOFTWARE\\Corvessa"));
+}
+
+// A second Setup started while the first shows its welcome: it shows no window,
+// brings the welcome to the front and ends, and the first goes on to the end.
+TEST_F(Shell, SecondSetupBringsTheFirstForwardAndEnds) {
+  SetupProcess first;
+  HWND welcome = WaitForDialog(first.pid(), "Welcome");
+  ASSERT_NE(welcome, nullptr);
+  HWND elsewhere = CreateWindowExA(0, "Static", "Elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(elsewhere);
+  ASSERT_TRUE(WaitForForeground(elsewhere));
+  SetupProcess second;
+  ASSERT_TRUE(second.started());
+  HWND shown = WaitForWindow(second.pid(), nullptr, nullptr, 2000);
+  EXPECT_EQ(shown, nullptr) << ClassName(shown) << " \"" << WindowText(shown) << "\"";
+  ASSERT_TRUE(second.WaitForExit());
+  EXPECT_EQ(second.exitCode(), 0u);
+  EXPECT_TRUE(WaitForForeground(welcome));
+  DestroyWindow(elsewhere);
+
+  HWND success = ReachSuccess(first);
+  ASSERT_NE(success, nullptr);
+  ExpectOriginalBytes(InstalledFiles("C:\\vx95\\"));
+  EXPECT_TRUE(FinishFromSuccess(first, success));
 }
 
 TEST_F(Shell, QuitPromptNoStaysAndYesEndsTheWizard) {

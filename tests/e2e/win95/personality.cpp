@@ -13,7 +13,10 @@
 //   MSDN98-LZ);
 // - RegDeleteKeyA takes a key with every subkey beneath it (MSDN00-RDK);
 // - GetVersion tells Windows 95's 0xC0000004, GetVersionExA 4.0 build 950
-//   (MSDN98-GV, WINE-GV, MSDN98-OVI).
+//   (MSDN98-GV, WINE-GV, MSDN98-OVI);
+// - WritePrivateProfileStringA and WriteProfileStringA keep their writes in
+//   memory until the all-NULL call flushes that file (KB-Q74608, KB-Q68827,
+//   NSIS-FLUSHINI, MSDN98-WPS).
 //
 // DeleteFileA and MoveFileA are Wine's own, logged, and DeleteFileA can hold
 // Setup after a delete (VX_WIN95_HOLD_AFTER_DELETE).
@@ -242,6 +245,118 @@ BOOL WINAPI MoveFileA95(LPCSTR from, LPCSTR to) {
   return moved;
 }
 
+// --- The profile cache -------------------------------------------------------------
+// Windows 95, 98 and Me keep what the profile functions write in a cached copy
+// of the file (KB-Q74608: win.ini and one private file) and write it out when
+// the all-NULL call flushes that file, or later at the system's leisure
+// (KB-Q68827, NSIS-FLUSHINI). The layer keeps the writes of each file, named by
+// its full path, in order, and hands them to Wine's function when that file is
+// flushed; a write never flushed never reaches the disk, so that a missing
+// flush shows. The flush answers FALSE, as Windows 95's always does (MSDN98-WPS).
+using WritePrivateProfileStringAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, LPCSTR);
+WritePrivateProfileStringAFn realWritePrivateProfileStringA = nullptr;
+
+struct ProfileWrite {
+  char path[MAX_PATH];
+  char section[256];
+  char key[256];     // "" with hasKey false: the whole section is deleted
+  char value[1024];  // "" with hasValue false: the key is deleted
+  bool hasKey;
+  bool hasValue;
+};
+
+constexpr int kProfileWriteCapacity = 32;
+ProfileWrite profileWrites[kProfileWriteCapacity];
+int profileWriteCount = 0;
+
+// A name without a folder is a file of the Windows directory.
+bool ProfilePath(const char* name, char (&path)[MAX_PATH]) {
+  char named[MAX_PATH] = "";
+  bool bare = true;
+  for (const char* c = name; *c != '\0'; ++c) bare = bare && *c != '\\' && *c != '/' && *c != ':';
+  if (bare) {
+    const UINT length = GetWindowsDirectoryA(named, sizeof named);
+    if (length == 0 || length >= sizeof named) return false;
+    lstrcatA(named, "\\");
+  }
+  if (lstrlenA(named) + lstrlenA(name) >= static_cast<int>(sizeof named)) return false;
+  lstrcatA(named, name);
+  const DWORD length = GetFullPathNameA(named, sizeof path, path, nullptr);
+  return length != 0 && length < sizeof path;
+}
+
+// Copies `text` whole, or answers false.
+template <size_t Capacity>
+bool Keep(char (&dest)[Capacity], const char* text) {
+  if (text == nullptr) text = "";
+  if (lstrlenA(text) >= static_cast<int>(Capacity)) return false;
+  lstrcpynA(dest, text, static_cast<int>(Capacity));
+  return true;
+}
+
+BOOL KeepWrite(const char* function, const char* section, const char* key, const char* value, const char* file) {
+  ProfileWrite write = {};
+  write.hasKey = key != nullptr;
+  write.hasValue = value != nullptr;
+  if (profileWriteCount == kProfileWriteCapacity || !ProfilePath(file, write.path) || !Keep(write.section, section) ||
+      !Keep(write.key, key) || !Keep(write.value, value)) {
+    Log("%s %s [%s] %s: FALSE, more than the layer keeps", function, file, section, key);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+  profileWrites[profileWriteCount++] = write;
+  Log("%s %s [%s] %s=%s: kept in memory for %s", function, file, section, write.hasKey ? key : "(whole section)",
+      write.hasValue ? value : "(deleted)", write.path);
+  return TRUE;
+}
+
+BOOL Flush(const char* function, const char* file) {
+  char path[MAX_PATH] = "";
+  int written = 0;
+  int failed = 0;
+  int kept = 0;
+  const bool named = file != nullptr && ProfilePath(file, path);
+  for (int i = 0; i < profileWriteCount; ++i) {
+    const ProfileWrite& write = profileWrites[i];
+    if (!named || lstrcmpiA(write.path, path) != 0) {
+      profileWrites[kept++] = write;
+      continue;
+    }
+    const BOOL done = realWritePrivateProfileStringA(write.section, write.hasKey ? write.key : nullptr,
+                                                     write.hasValue ? write.value : nullptr, write.path);
+    ++(done ? written : failed);
+  }
+  profileWriteCount = kept;
+  Log("%s flush %s: %d writes to the disk, %d failed", function, named ? path : "(no file)", written, failed);
+  return FALSE;
+}
+
+BOOL Profile(const char* function, LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  if (section == nullptr && key == nullptr && value == nullptr) return Flush(function, file);
+  // No section or no file: not a write, and Wine's answer.
+  if (section == nullptr || file == nullptr) return realWritePrivateProfileStringA(section, key, value, file);
+  return KeepWrite(function, section, key, value, file);
+}
+
+BOOL WINAPI WritePrivateProfileStringA95(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  return Profile("WritePrivateProfileStringA", section, key, value, file);
+}
+
+// win.ini is the file of the Windows directory whichever function names it, as
+// for Wine's own WriteProfileStringA.
+BOOL WINAPI WriteProfileStringA95(LPCSTR section, LPCSTR key, LPCSTR value) {
+  return Profile("WriteProfileStringA", section, key, value, "win.ini");
+}
+
+// What Setup leaves unflushed when it ends: Windows 95 would write it out some
+// time later, the layer never.
+void LogUnflushed() {
+  for (int i = 0; i < profileWriteCount; ++i) {
+    const ProfileWrite& write = profileWrites[i];
+    Log("%s [%s] %s: never flushed", write.path, write.section, write.key);
+  }
+}
+
 // --- Where the models go in ------------------------------------------------------
 
 struct Model {
@@ -265,6 +380,8 @@ const Model kModels[] = {
     {"KERNEL32", "OpenFile", AsProc(OpenFile95)},
     {"KERNEL32", "DeleteFileA", AsProc(DeleteFileA95)},
     {"KERNEL32", "MoveFileA", AsProc(MoveFileA95)},
+    {"KERNEL32", "WritePrivateProfileStringA", AsProc(WritePrivateProfileStringA95)},
+    {"KERNEL32", "WriteProfileStringA", AsProc(WriteProfileStringA95)},
     {"LZ32", "LZOpenFileA", AsProc(LZOpenFileA95)},
     {"ADVAPI32", "OpenProcessToken", AsProc(OpenProcessToken95)},
     {"ADVAPI32", "LookupPrivilegeValueA", AsProc(LookupPrivilegeValueA95)},
@@ -405,8 +522,10 @@ bool Start() {
   realRegDeleteKeyA = Real<RegDeleteKeyAFn>(advapi32, "RegDeleteKeyA");
   realDeleteFileA = Real<DeleteFileAFn>(kernel32, "DeleteFileA");
   realMoveFileA = Real<MoveFileAFn>(kernel32, "MoveFileA");
+  realWritePrivateProfileStringA = Real<WritePrivateProfileStringAFn>(kernel32, "WritePrivateProfileStringA");
   if (realGetProcAddress == nullptr || realOpenFile == nullptr || realLZOpenFileA == nullptr ||
-      realRegDeleteKeyA == nullptr || realDeleteFileA == nullptr || realMoveFileA == nullptr) {
+      realRegDeleteKeyA == nullptr || realDeleteFileA == nullptr || realMoveFileA == nullptr ||
+      realWritePrivateProfileStringA == nullptr) {
     return false;
   }
   char value[2] = "";
@@ -422,6 +541,7 @@ bool Start() {
 
 // A false answer makes LoadLibraryA fail, and the driver does not start Setup.
 BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/) {
+  if (reason == DLL_PROCESS_DETACH) LogUnflushed();
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   return Start() ? TRUE : FALSE;
 }

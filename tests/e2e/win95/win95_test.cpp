@@ -62,6 +62,8 @@ TEST_F(Win95Personality, SetupsOwnCallsMeetWindows95) {
               std::vector<std::string>{"DeleteFileA " + targets[i] + ": deleted"});
   }
   EXPECT_TRUE(Win95LogLines("unmodelled").empty()) << Win95LayerLog();
+  // Windows 95 writes out a profile file only when asked to.
+  EXPECT_TRUE(Win95LogLines("never flushed").empty()) << Win95LayerLog();
 
   EXPECT_EQ(ReadBytesOrEmpty(winIni), "[windows]\r\n;load=C:\\MOUSE\\POINT32.EXE\r\n");
   EXPECT_EQ(ReadBytesOrEmpty("C:\\autoexec.bat"), "rem C:\\MOUSE\\MOUSE.COM /Y\r\n");
