@@ -231,6 +231,9 @@ bool WriteRefused(const std::string& path) {
   return false;
 }
 
+constexpr char kHeldStop[] =
+    " was not updated: it is read-only, or another program has it open. Close other programs, then run Setup again.";
+
 class StartupFiles : public testing::Test {
  protected:
   void SetUp() override { ResetSystem(); }
@@ -244,13 +247,27 @@ class StartupFiles : public testing::Test {
   }
 
   // A whole express installation, the update pass included; Setup is ended at
-  // SUCCESSDLG. Neither Setup nor the system may ask anything on the way.
-  static void Install() {
+  // SUCCESSDLG. The stops the pass shows are read and answered with OK;
+  // nothing else may ask anything on the way.
+  static void InstallAnsweringStops(std::vector<std::string>* stops) {
     SetupProcess setup;
-    ASSERT_NE(ReachSuccess(setup), nullptr);
-    const auto dialogs = VisibleDialogs(setup.pid());
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs.front().second, "Setup Complete!");
+    ASSERT_TRUE(StartExpressInstallation(setup));
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const auto dialogs = VisibleDialogs(setup.pid());
+      if (dialogs.size() == 1 && dialogs.front().second == "Setup Complete!") break;
+      ASSERT_LT(GetTickCount() - start, Scaled(60000)) << "no SUCCESSDLG";
+      const MessageBoxInfo box = WaitForMessageBox(setup.pid(), "Stop", 50);
+      if (box.window == nullptr) continue;
+      stops->push_back(box.text);
+      Press(box.window, IDOK);
+      WaitUntilGone(box.window);
+    }
+  }
+  static void Install() {
+    std::vector<std::string> stops;
+    ASSERT_NO_FATAL_FAILURE(InstallAnsweringStops(&stops));
+    EXPECT_EQ(stops, std::vector<std::string>());
   }
 };
 
@@ -348,7 +365,9 @@ TEST_F(StartupFiles, ReadOnlyWinIniKeepsItsContent) {
     GTEST_SKIP() << "Wine run by root lets a read-only file be opened for writing; "
                     "WinIniHeldOpenByAnotherProgramKeepsItsContent covers the refused write";
   }
-  ASSERT_NO_FATAL_FAILURE(Install());
+  std::vector<std::string> stops;
+  ASSERT_NO_FATAL_FAILURE(InstallAnsweringStops(&stops));
+  EXPECT_EQ(stops, std::vector<std::string>{WinIni() + kHeldStop});
 
   EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
   EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
@@ -357,13 +376,16 @@ TEST_F(StartupFiles, ReadOnlyWinIniKeepsItsContent) {
   EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
 }
 
+// Held open by another program, win.ini is named in a stop and keeps its bytes.
 TEST_F(StartupFiles, WinIniHeldOpenByAnotherProgramKeepsItsContent) {
   ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  std::vector<std::string> stops;
   {
     HeldOpen other(WinIni());
     ASSERT_TRUE(WriteRefused(WinIni()));
-    ASSERT_NO_FATAL_FAILURE(Install());
+    ASSERT_NO_FATAL_FAILURE(InstallAnsweringStops(&stops));
   }
+  EXPECT_EQ(stops, std::vector<std::string>{WinIni() + kHeldStop});
   EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
   EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
   // The other two files are treated all the same.
@@ -378,11 +400,13 @@ TEST_F(StartupFiles, BackupThatCannotBeReplacedLeavesWinIniAlone) {
   const std::string stale = "[windows]\r\nload=from an older day\r\n";
   ASSERT_TRUE(WriteBytes(WinUlv(), stale));
   ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  std::vector<std::string> stops;
   {
     HeldOpen other(WinUlv());
     ASSERT_TRUE(WriteRefused(WinUlv()));
-    ASSERT_NO_FATAL_FAILURE(Install());
+    ASSERT_NO_FATAL_FAILURE(InstallAnsweringStops(&stops));
   }
+  EXPECT_EQ(stops, std::vector<std::string>{WinIni() + " was not updated: Setup could not make a whole copy of it."});
   EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), stale);
   EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
   EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
@@ -429,7 +453,10 @@ TEST_F(StartupFiles, KilledWhileRewritingWinIniThenRunAgainLosesNothing) {
   };
   const std::string original = LargeWinIni("load=point32.exe");
   const std::string rewritten = LargeWinIni(";load=point32.exe");
-  const std::string aside = WindowsDir() + "\\vxwin.tmp";
+  // The rewrite while it is written, and on 95, 98 and Me under its second
+  // name before win.ini is deleted.
+  const std::string aside = WindowsDir() + "\\VXWIN.TMP";
+  const std::string renamed = WindowsDir() + "\\VXWIN.NEW";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.holdAfterDelete != nullptr && !Win95Personality()) continue;
@@ -463,7 +490,7 @@ TEST_F(StartupFiles, KilledWhileRewritingWinIniThenRunAgainLosesNothing) {
       ASSERT_TRUE(ReadBytesOrEmpty(WinIni()) == original) << "win.ini changed before the rewrite was complete";
     } else {
       ASSERT_FALSE(FileExists(WinIni())) << Win95LayerLog();
-      ASSERT_TRUE(ReadBytesOrEmpty(aside) == rewritten) << "the rewrite beside win.ini is not complete";
+      ASSERT_TRUE(ReadBytesOrEmpty(renamed) == rewritten) << "the rewrite beside win.ini is not complete";
     }
 
     ASSERT_NO_FATAL_FAILURE(Install());
@@ -476,8 +503,34 @@ TEST_F(StartupFiles, KilledWhileRewritingWinIniThenRunAgainLosesNothing) {
     std::set_difference(windowsAfter.begin(), windowsAfter.end(), windowsBefore.begin(), windowsBefore.end(),
                         std::back_inserter(added));
     EXPECT_EQ(added, (std::vector<std::string>{"system.ulv", "vxmouse.hlp", "win.ulv"}));
-    EXPECT_FALSE(FileExists("C:\\vxauto.tmp"));
+    EXPECT_FALSE(FileExists("C:\\VXAUTO.TMP") || FileExists("C:\\VXAUTO.NEW"));
   }
+}
+
+// Folders that bear Setup's own names beside win.ini and autoexec.bat, as if an
+// earlier Setup had left them: each file is named in a stop that names only
+// what exists, and is left alone; once the folders are gone the next run is an
+// ordinary one.
+TEST_F(StartupFiles, AFolderNamedLikeSetupsOwnFileIsNamedUntilItIsGone) {
+  ASSERT_NO_FATAL_FAILURE(Place(PlacedWinIni(), PlacedSystemIni(), PlacedAutoexecBat()));
+  const std::string folders[] = {WindowsDir() + "\\VXWIN.TMP", "c:\\VXAUTO.NEW"};
+  for (const std::string& folder : folders) ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  std::vector<std::string> stops;
+  ASSERT_NO_FATAL_FAILURE(InstallAnsweringStops(&stops));
+  const char* targets[] = {" was not updated.\nSetup could not delete ",
+                           ", left by an earlier Setup. Delete it, then run Setup again."};
+  EXPECT_EQ(stops, (std::vector<std::string>{WinIni() + targets[0] + folders[0] + targets[1],
+                                             std::string("c:\\autoexec.bat") + targets[0] + folders[1] + targets[1]}));
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), PlacedAutoexecBat());
+  EXPECT_FALSE(FileExists(WinUlv()) || FileExists(kAutoexecUlv));
+
+  for (const std::string& folder : folders) ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
+  ASSERT_NO_FATAL_FAILURE(Install());
+  EXPECT_EQ(ReadBytesOrEmpty(WinUlv()), PlacedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(WinIni()), ExpectedWinIni());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecUlv), PlacedAutoexecBat());
+  EXPECT_EQ(ReadBytesOrEmpty(kAutoexecBat), ExpectedAutoexecBat());
 }
 
 }  // namespace

@@ -48,18 +48,25 @@ TEST_F(Win95Personality, SetupsOwnCallsMeetWindows95) {
   ASSERT_NE(success, nullptr);
   EXPECT_TRUE(FinishFromSuccess(setup, success));
 
-  EXPECT_EQ(Win95LogLines("!MoveFileExA: the Windows 95 model").size(), 2u) << Win95LayerLog();
-  // The paths as Setup spells them.
-  const std::string asides[] = {WindowsDir() + "\\vxwin.tmp", "c:\\vxauto.tmp"};
-  const std::string targets[] = {winIni, "c:\\autoexec.bat"};
-  for (int i = 0; i < 2; ++i) {
-    const std::string move = asides[i] + " -> " + targets[i];
-    EXPECT_EQ(Win95LogLines(asides[i]),
-              (std::vector<std::string>{"MoveFileExA " + move + " (flags 9): FALSE, last error 0",
-                                        "MoveFileA " + move + ": moved"}))
+  EXPECT_EQ(Win95LogLines("!MoveFileExA: the Windows 95 model").size(), 3u) << Win95LayerLog();
+  // The paths as Setup spells them: each new text takes its second name
+  // before the file is deleted, and that name into the file's place.
+  const std::string windows = WindowsDir();
+  const std::string files[][3] = {{windows + "\\VXWIN.TMP", windows + "\\VXWIN.NEW", winIni},
+                                  {windows + "\\VXSYS.TMP", windows + "\\VXSYS.NEW", windows + "\\system.ini"},
+                                  {"c:\\VXAUTO.TMP", "c:\\VXAUTO.NEW", "c:\\autoexec.bat"}};
+  for (const auto& file : files) {
+    std::vector<std::string> moves = Win95LogLines("MoveFileExA " + file[0]);
+    for (int i = 0; i < 2; ++i) {
+      for (const std::string& line : Win95LogLines("MoveFileA " + file[i])) moves.push_back(line);
+    }
+    EXPECT_EQ(moves,
+              (std::vector<std::string>{"MoveFileExA " + file[0] + " -> " + file[2] + " (flags 9): FALSE, last error 0",
+                                        "MoveFileA " + file[0] + " -> " + file[1] + ": moved",
+                                        "MoveFileA " + file[1] + " -> " + file[2] + ": moved"}))
         << Win95LayerLog();
-    EXPECT_EQ(Win95LogLines("DeleteFileA " + targets[i]),
-              std::vector<std::string>{"DeleteFileA " + targets[i] + ": deleted"});
+    EXPECT_EQ(Win95LogLines("DeleteFileA " + file[2]),
+              std::vector<std::string>{"DeleteFileA " + file[2] + ": deleted"});
   }
   EXPECT_TRUE(Win95LogLines("unmodelled").empty()) << Win95LayerLog();
   // Windows 95 writes out a profile file only when asked to.
