@@ -25,12 +25,10 @@ StepResult RemoveRenamed(FileSystem& files, const StepPaths& paths) {
 // the only copy of it. That is never removed before the text is in place.
 StepResult MoveRenamedIntoPlace(FileSystem& files, const StepPaths& paths, NewText& text) {
   if (files.Rename(paths.renamed, paths.startup)) return Result(StepOutcome::kUpdated);
-  files.Pause(kRetryPauseMilliseconds);
-  if (files.Rename(paths.renamed, paths.startup)) return Result(StepOutcome::kUpdated);
   // Copied only where no start-up file is: one that another Setup put in place
   // meanwhile must not be cut.
-  const bool copied = !Exists(files, paths.startup);
-  if (copied && CopyFileBytes(files, paths.renamed, paths.startup, files.Attributes(paths.renamed))) {
+  if (!Exists(files, paths.startup) &&
+      CopyFileBytes(files, paths.renamed, paths.startup, files.Attributes(paths.renamed))) {
     return RemoveRenamed(files, paths);
   }
   if (text.IsIn(files, paths.backup, paths.startup)) return RemoveRenamed(files, paths);
@@ -38,10 +36,10 @@ StepResult MoveRenamedIntoPlace(FileSystem& files, const StepPaths& paths, NewTe
     return Result(Exists(files, paths.startup) ? StepOutcome::kWrittenMeanwhile : StepOutcome::kMissing);
   }
   if (!Exists(files, paths.startup)) return Result(StepOutcome::kLeftBeside, paths.renamed);
-  // The start-up file is removed only when it is, at this moment, what this
-  // run's copy left there: the beginning of the new text.
-  if (copied && CompareFiles(files, paths.startup, paths.renamed) == Comparison::kFirstIsCutShort) {
-    return Result(files.Remove(paths.startup) ? StepOutcome::kLeftBeside : StepOutcome::kCutCopyLeft, paths.renamed);
+  // A copy cut short stays: the next run finds it the beginning of the new
+  // text and puts the whole text in its place.
+  if (CompareFiles(files, paths.startup, paths.renamed) == Comparison::kFirstIsCutShort) {
+    return Result(StepOutcome::kCutCopyLeft, paths.renamed);
   }
   return Result(StepOutcome::kWrittenMeanwhile, paths.renamed);
 }

@@ -80,8 +80,8 @@ struct StepPaths {
 // is made aside, flushed, given the file's attributes, and put in place in one
 // step of the file system, tried a few times over about a second; on 95, 98
 // and Me, which cannot do that, it is renamed to its second name, flushed, the
-// file deleted, and the new text renamed into place (retried once, then
-// copied). A start-up file is never written in place.
+// file deleted, and the new text renamed into place (or, refused, copied where
+// the file was). A start-up file is never written in place.
 StepResult ReplaceFromBackup(FileSystem& files, const StepPaths& paths, NewText& text);
 
 // True when a file of the program's own is left beside the start-up file: an

@@ -266,9 +266,11 @@ enum class Between {
   kFreshWinIni,
   // Another program changed the start-up files.
   kAnotherProgram,
-  // The program's own files, or the start-up files, cut short (a power cut
-  // while the system wrote them out).
-  kSetupsFilesCutShort,
+  // The new text under its second name cut short, or with bytes behind it (a
+  // power cut while FAT wrote the file's size and its clusters out); the
+  // start-up files cut short.
+  kNewTextCutShort,
+  kNewTextGrown,
   kStartupFilesCutShort,
 };
 
@@ -293,9 +295,12 @@ bool ApplyBetween(Between between, MemoryFiles& disk) {
         if (exists) disk.contents[f.path] += "rem changed\r\n";
         changed = changed || exists;
         break;
-      case Between::kSetupsFilesCutShort:
-        changed = cut(f.aside) || changed;
+      case Between::kNewTextCutShort:
         changed = cut(f.renamed) || changed;
+        break;
+      case Between::kNewTextGrown:
+        if (disk.contents.count(f.renamed) != 0) disk.contents[f.renamed] += std::string(4, '\0');
+        changed = changed || disk.contents.count(f.renamed) != 0;
         break;
       case Between::kStartupFilesCutShort:
         changed = cut(f.path) || changed;
@@ -381,11 +386,11 @@ TEST(UpdateStartupFilesInMemory, AStopAtAnyInstantThenTwoMoreRunsLoseNothing) {
               << "torn";
         }
         for (Between between : {Between::kNothing, Between::kFreshWinIni, Between::kAnotherProgram,
-                                Between::kSetupsFilesCutShort, Between::kStartupFilesCutShort}) {
+                                Between::kNewTextCutShort, Between::kNewTextGrown, Between::kStartupFilesCutShort}) {
           SCOPED_TRACE("between the runs: " + std::to_string(static_cast<int>(between)));
           // Files cut short are tried after the process stops, where every
           // state of the step is reached once, not again on each power-cut disk.
-          const bool cutting = between == Between::kSetupsFilesCutShort || between == Between::kStartupFilesCutShort;
+          const bool cutting = between > Between::kAnotherProgram;
           if (cutting && d + 1 != restarts.size()) continue;
           MemoryFiles disk = restarts[d];
           if (!ApplyBetween(between, disk)) continue;
