@@ -87,6 +87,14 @@ class TimedRegistry final : public vx::Registry {
   bool EnumSubkey(vx::RegistryKey key, uint32_t index, char* name, size_t capacity) override {
     return Timed([&] { return system_.EnumSubkey(key, index, name, capacity); });
   }
+  vx::EnumResult EnumValue(vx::RegistryKey key, uint32_t index, vx::RegistryValue* value) override {
+    vx::EnumResult found = vx::EnumResult::kEnd;
+    Timed([&] {
+      found = system_.EnumValue(key, index, value);
+      return true;
+    });
+    return found;
+  }
   bool DeleteTree(const char* path) override {
     return Timed([&] { return system_.DeleteTree(path); });
   }

@@ -13,6 +13,22 @@ namespace vx {
 // produced it, and closes every key it opened.
 using RegistryKey = uintptr_t;
 
+// Value types as Windows numbers them.
+constexpr uint32_t kRegNone = 0;
+constexpr uint32_t kRegSz = 1;
+
+// A value as EnumValue reads it. The buffers hold every value the pass writes;
+// a longer name or data does not fit.
+struct RegistryValue {
+  char name[32];
+  uint32_t type;
+  uint8_t data[64];
+  size_t size;
+};
+
+// What EnumValue found at an index.
+enum class EnumResult { kValue, kEnd, kUnreadable };
+
 class Registry {
  public:
   // Creates the key, with any missing parent keys, or opens it if it exists:
@@ -36,6 +52,10 @@ class Registry {
   // Copies the name of the `index`-th direct subkey into `name`. False once the
   // index runs past the last subkey, or when the name does not fit.
   virtual bool EnumSubkey(RegistryKey key, uint32_t index, char* name, size_t capacity) = 0;
+
+  // Reads the `index`-th value of `key` into `value`: kEnd once the index runs
+  // past the last value, kUnreadable when the value cannot be read whole.
+  virtual EnumResult EnumValue(RegistryKey key, uint32_t index, RegistryValue* value) = 0;
 
   // Deletes the key with every key beneath it. False when it was not there or
   // could not be removed whole.

@@ -85,14 +85,16 @@ constexpr ValueRow kClassKeyValues[] = {
 // clang-format on
 
 // "Driver" is the passed text: "Mouse\" and the class key's four digits.
+// DeviceDesc, which marks the device as the brand's, is written last, so that a
+// device key bearing it holds all the others.
 // clang-format off
 constexpr ValueRow kRootDeviceValues[] = {
     {"Class",       ValueKind::kText,       "Mouse",            27},
     {"Driver",      ValueKind::kPassedText, nullptr,            28},
     {"Mfg",         ValueKind::kText,       "Ulvane Systems",   29},
     {"HardwareID",  ValueKind::kText,       "*PNP0F0C",         29},
-    {"DeviceDesc",  ValueKind::kText,       kDriverDescription, 27},
     {"ConfigFlags", ValueKind::kZeroFlags,  nullptr,            27},
+    {"DeviceDesc",  ValueKind::kText,       kDriverDescription, 27},
 };
 // clang-format on
 
@@ -210,33 +212,80 @@ unsigned HighestClassInstance(Registry& registry) {
   return highest;
 }
 
-// True when a root mouse device in the unbroken run from 0000 carries the brand
-// word in its description: the driver is then already a registered device.
-bool BrandDeviceRegistered(Registry& registry) {
-  for (unsigned number = 0; number < kInstanceCount; ++number) {
-    RegistryKey key = 0;
-    if (!OpenInstance(registry, kRootDevicePrefix, number, &key)) return false;
-    if (ValueContains<kDeviceDescCapacity>(registry, key, "DeviceDesc", "tarvik")) {
-      registry.Flush(key);
-      registry.Close(key);
-      return true;
-    }
-    registry.Close(key);
+bool SameBytes(const uint8_t* data, const void* expected, size_t size) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(expected);
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] != bytes[i]) return false;
   }
-  return false;
+  return true;
 }
 
-// The lowest root mouse device number not in use; false when all 1000 are.
-bool FindFreeRootDevice(Registry& registry, unsigned* rootDevice) {
-  for (unsigned number = 0; number < kInstanceCount; ++number) {
-    RegistryKey key = 0;
-    if (!OpenInstance(registry, kRootDevicePrefix, number, &key)) {
-      *rootDevice = number;
-      return true;
-    }
-    registry.Close(key);
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Value names are compared as the registry compares them, without regard to the
+// case of A to Z.
+bool SameName(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    if (FoldCase(*a) != FoldCase(*b)) return false;
+    if (*a == '\0') return true;
   }
-  return false;
+}
+
+// True when `value` is the value of `row` as WriteValue writes it, name, type
+// and bytes.
+bool IsRowValue(const RegistryValue& value, const ValueRow& row, const char* passedText) {
+  if (!SameName(value.name, row.name)) return false;
+  if (row.kind == ValueKind::kZeroFlags) {
+    constexpr uint8_t kZeroBytes[4] = {};
+    return value.type == kRegNone && value.size == sizeof kZeroBytes &&
+           SameBytes(value.data, kZeroBytes, sizeof kZeroBytes);
+  }
+  const char* text = row.kind == ValueKind::kText ? row.text : passedText;
+  const size_t size = TextLength(text) + 1;
+  return value.type == kRegSz && value.size == size && SameBytes(value.data, text, size);
+}
+
+// True when the root device key holds no values, or only values this pass
+// writes, each with the data it writes: a run stopped part way left it, and it
+// is completed in place rather than left beside a second device. A value that
+// cannot be read whole counts as someone else's.
+bool IsOwnDevice(Registry& registry, RegistryKey key, const char* driverLink) {
+  RegistryValue value = {};
+  for (uint32_t index = 0;; ++index) {
+    const EnumResult found = registry.EnumValue(key, index, &value);
+    if (found == EnumResult::kEnd) return true;
+    if (found == EnumResult::kUnreadable) return false;
+    bool known = false;
+    for (const ValueRow& row : kRootDeviceValues) known = known || IsRowValue(value, row, driverLink);
+    if (!known) return false;
+  }
+}
+
+// Where the driver's root mouse device goes.
+enum class DeviceChoice {
+  kWrite,       // into the chosen number: this pass's own device, or a free number
+  kRegistered,  // nowhere: a device of the brand is registered already
+  kAllTaken,    // nowhere: every number from 0000 to 0999 is another device's
+};
+
+// Walks the unbroken run of root mouse devices from 0000. The pass's own device
+// is completed; otherwise one whose description carries the brand word means
+// the driver is registered; the number that ends the run is free.
+DeviceChoice ChooseRootDevice(Registry& registry, const char* driverLink, unsigned* rootDevice) {
+  for (unsigned number = 0; number < kInstanceCount; ++number) {
+    *rootDevice = number;
+    RegistryKey key = 0;
+    if (!OpenInstance(registry, kRootDevicePrefix, number, &key)) return DeviceChoice::kWrite;
+    if (IsOwnDevice(registry, key, driverLink)) {
+      registry.Close(key);
+      return DeviceChoice::kWrite;
+    }
+    const bool brand = ValueContains<kDeviceDescCapacity>(registry, key, "DeviceDesc", "tarvik");
+    if (brand) registry.Flush(key);
+    registry.Close(key);
+    if (brand) return DeviceChoice::kRegistered;
+  }
+  return DeviceChoice::kAllTaken;
 }
 
 // The static VxD entry, the driver's Mouse class key and, unless the brand's
@@ -252,13 +301,13 @@ int RegisterMouseDriver(Registry& registry) {
   step = WriteKey(registry, classKey, kDriverKeyStep, kClassKeyValues, nullptr);
   if (step != 0) return step;
 
-  if (BrandDeviceRegistered(registry)) return 0;
-
-  // With every number from 0000 to 0999 taken there is no name left to create.
-  unsigned rootDevice = 0;
-  if (!FindFreeRootDevice(registry, &rootDevice)) return kDriverKeyStep;
   char driverLink[kKeyPathCapacity];
   FormInstancePath(driverLink, kDriverLinkPrefix, classInstance);
+  unsigned rootDevice = 0;
+  const DeviceChoice choice = ChooseRootDevice(registry, driverLink, &rootDevice);
+  if (choice == DeviceChoice::kRegistered) return 0;
+  // With every number taken there is no name left to create.
+  if (choice == DeviceChoice::kAllTaken) return kDriverKeyStep;
   char deviceKey[kKeyPathCapacity];
   FormInstancePath(deviceKey, kRootDevicePrefix, rootDevice);
   return WriteKey(registry, deviceKey, kDriverKeyStep, kRootDeviceValues, driverLink);

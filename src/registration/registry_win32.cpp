@@ -95,6 +95,19 @@ bool Win32Registry::EnumSubkey(RegistryKey key, uint32_t index, char* name, size
   return RegEnumKeyA(ToHkey(key), index, name, static_cast<DWORD>(capacity)) == ERROR_SUCCESS;
 }
 
+EnumResult Win32Registry::EnumValue(RegistryKey key, uint32_t index, RegistryValue* value) {
+  DWORD nameSize = sizeof value->name;
+  DWORD type = 0;
+  DWORD size = sizeof value->data;
+  const LONG status = RegEnumValueA(ToHkey(key), index, value->name, &nameSize, nullptr, &type, value->data, &size);
+  if (status == ERROR_NO_MORE_ITEMS) return EnumResult::kEnd;
+  // ERROR_MORE_DATA among others: a name or data longer than the buffers.
+  if (status != ERROR_SUCCESS) return EnumResult::kUnreadable;
+  value->type = type;
+  value->size = size;
+  return EnumResult::kValue;
+}
+
 bool Win32Registry::DeleteTree(const char* path) { return DeleteSubtree(HKEY_LOCAL_MACHINE, path, 0); }
 
 void Win32Registry::Flush(RegistryKey key) { RegFlushKey(ToHkey(key)); }

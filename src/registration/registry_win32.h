@@ -14,6 +14,7 @@ class Win32Registry final : public Registry {
   bool SetNoneValue(RegistryKey key, const char* name, uint32_t value) override;
   bool ReadText(RegistryKey key, const char* name, char* buffer, size_t capacity) override;
   bool EnumSubkey(RegistryKey key, uint32_t index, char* name, size_t capacity) override;
+  EnumResult EnumValue(RegistryKey key, uint32_t index, RegistryValue* value) override;
   bool DeleteTree(const char* path) override;
   void Flush(RegistryKey key) override;
   void Close(RegistryKey key) override;

@@ -35,13 +35,15 @@ void EnableShutdownPrivilege() {
 
 }  // namespace
 
-void RestartComputer(HWND owner) {
+bool RestartComputer(HWND owner) {
   MessageBoxA(owner,
               "Please make sure the disk has been removed\nfrom disk drive, and hit 'Enter'.\n\n"
               "Thanks for choosing Ulvane Systems.",
               "Setup", MB_OK | MB_ICONWARNING);
   EnableShutdownPrivilege();
-  ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
+  // Without EWX_FORCE: a forced restart gives running programs neither
+  // WM_QUERYENDSESSION nor WM_ENDSESSION, and their unsaved work is lost.
+  return ExitWindowsEx(EWX_REBOOT, 0) != FALSE;
 }
 
 }  // namespace vx

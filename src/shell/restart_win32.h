@@ -4,8 +4,9 @@
 
 namespace vx {
 
-// Warns the user to take the disk out, then restarts the computer without asking
-// running programs. Nothing is reported if the restart is refused.
-void RestartComputer(HWND owner);
+// Warns the user to take the disk out, then asks Windows to restart. Running
+// programs are asked first, so they can have their work saved, or refuse. False
+// when the restart is refused: the computer then goes on running.
+bool RestartComputer(HWND owner);
 
 }  // namespace vx

@@ -65,8 +65,9 @@ INT_PTR CALLBACK FoundWindowDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK SuccessDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && wParam == IDC_RESTART_NOW) {
-    RestartComputer(dialog);
-    EndDialog(dialog, 1);
+    // A refused restart ends the dialog as Continue does, so that the reminder
+    // to restart later follows.
+    EndDialog(dialog, RestartComputer(dialog) ? 1 : 0);
     return FALSE;
   }
   constexpr ButtonResult kContinue[] = {{IDC_SUCCESS_CONTINUE, 0}};

@@ -173,11 +173,15 @@ TEST_F(Registration, StaleRootMouseKeysGoAndOtherDevicesStay) {
   ASSERT_TRUE(SetText("Enum\\Root\\*PNP0F13\\ROOT_0\\0000", "Class", "Mouse"));
   ASSERT_TRUE(SetText("Enum\\Root\\*PNP0F9F\\0000", "Class", "Mouse"));
   ASSERT_TRUE(SetText("Enum\\Root\\*PNP0FA0\\0000", "HardwareID", "*PNP0FA0"));
-  // Root mouse devices 0000 (another driver's) and 0002 (the brand's, after
-  // the gap, so not seen): the new device takes the free number 0001.
+  // Root mouse devices 0000 (another driver's, though its Driver is Setup's),
+  // 0001 (left part way by a stopped run, with some of Setup's values and its
+  // description, ConfigFlags missing) and 0002 (the brand's, not seen after 0001):
+  // 0001 is completed in place and no device is added.
   ASSERT_TRUE(SetText("Enum\\Root\\Mouse\\0000", "DeviceDesc", "Standard Serial Mouse"));
   ASSERT_TRUE(SetText("Enum\\Root\\Mouse\\0000", "Driver", "Mouse\\0000"));
   ASSERT_TRUE(SetValue("Enum\\Root\\Mouse\\0000", "ConfigFlags", REG_BINARY, std::string("\x01\0\0\0", 4)));
+  ASSERT_TRUE(SetText("Enum\\Root\\Mouse\\0001", "Class", "Mouse"));
+  ASSERT_TRUE(SetText("Enum\\Root\\Mouse\\0001", "DeviceDesc", kDriverDescription));
   ASSERT_TRUE(SetText("Enum\\Root\\Mouse\\0002", "DeviceDesc", "Tarvik Serial Mouse"));
   // The Mouse class holds only another driver's key 0000: the driver takes it
   // over and its other values stay.

@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
 # "Restart Now": the warning box is shown, then ExitWindowsEx ends the Wine
-# session. Run from outside the session, since it ends the probe too.
+# session, having asked the running programs first: the probe's window gets
+# WM_QUERYENDSESSION and WM_ENDSESSION. Before that, a request that fails, for
+# which Setup must show the reminder: Wine's ExitWindowsEx fails when it cannot
+# start wineboot.exe, so a file that is no program stands in for it meanwhile.
+# Run from outside the session, since the restart ends the probe too.
 #   restart_test.sh RESTART_PROBE.EXE
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bench=$here/../../scripts/wine-bench.sh
 "$bench" start || exit 1
 eval "$("$bench" env)"
+probe=$1
 findings=$VX_BENCH_DIR/restart-findings.txt
-rm -f "$findings"
+findings_w=$(winepath -w "$findings")
+wineboot=$WINEPREFIX/drive_c/windows/system32/wineboot.exe
+put_wineboot_back() { if [ -f "$wineboot.vx" ]; then mv -f "$wineboot.vx" "$wineboot"; fi; }
+trap put_wineboot_back EXIT
 # Output through a file: the restarted session's processes would hold a pipe open.
-timeout $((120 * ${VX_TIMEOUT_SCALE:-1})) wine "$1" "$(winepath -w "$findings")" >"$VX_BENCH_DIR/restart-probe.log" 2>&1 </dev/null
-cat "$findings" 2>/dev/null || { echo "no findings were written"; exit 1; }
+run_probe() {
+  rm -f "$findings"
+  timeout $((120 * ${VX_TIMEOUT_SCALE:-1})) wine "$probe" "$findings_w" "$@" >"$VX_BENCH_DIR/restart-probe.log" 2>&1 </dev/null
+  cat "$findings" 2>/dev/null || { echo "no findings were written"; exit 1; }
+  if grep -q FAIL "$findings"; then exit 1; fi
+}
+
+mv "$wineboot" "$wineboot.vx" && echo "not a program" >"$wineboot" || exit 1
+run_probe failing
+put_wineboot_back
+grep -q '^ok: the reminder' "$findings" || exit 1
+
+run_probe
 grep -q '^ok: warning box' "$findings" || exit 1
-if grep -q FAIL "$findings"; then exit 1; fi
+grep -q '^got WM_QUERYENDSESSION' "$findings" && grep -q '^got WM_ENDSESSION 1' "$findings" ||
+  { echo "FAIL: the probe's window was not asked before the restart"; exit 1; }
 # The session really ended: no program of the prefix is left running. Programs
 # of other prefixes (another test run on this machine) are not this session's.
 for pid in $(pgrep -f '^[A-Z]:\\.*(SETUP\.EXE|restart_probe\.exe)'); do
@@ -35,4 +55,4 @@ fi
 # The restart ran the Run entries, which start the installed utility: end the
 # restarted session so that the next test starts from a quiet desktop.
 wineserver -k 2>/dev/null || true
-echo "1 passed, 0 failed"
+echo "2 passed, 0 failed"

@@ -29,8 +29,11 @@
 //   Run value was written;
 // - when no call failed, the class key and root device are those the scans
 //   must find: an earlier installation's class key in the unbroken run from
-//   0000, else the highest numbered one; a new root device at the first free
-//   number, linked to that class key, unless a device of the brand exists.
+//   0000, else the highest numbered one; in the unbroken run of root devices,
+//   the first that holds only values the pass writes, with its data, completed
+//   in place, else none when a device of the brand comes first, else a new one
+//   at the first free number; it ends with the six values, linked to that class
+//   key, and every other root device is left as it was.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -319,15 +322,13 @@ void CheckStepAndStop(const MemoryRegistry& registry, size_t passStart, int resu
   }
   Check(pathFits || result != 0, "a program path that does not fit is not written", detail);
   if (result == 26) {
-    Check(ops.size() >= passStart + size_t{2} * kInstances, "26 without a failed write: every root device number taken",
-          detail);
-    for (unsigned n = 0; n < kInstances; ++n) {
-      const RegOperation& open = ops[ops.size() - size_t{2} * kInstances + size_t{2} * n];
-      const RegOperation& close = ops[ops.size() - size_t{2} * kInstances + size_t{2} * n + 1];
-      Check(open.op == RegOp::kOpen && open.succeeded && open.path == kRootMouse + "\\" + FourDigits(n) &&
-                close.op == RegOp::kClose,
-            "26 without a failed write: every root device number taken", detail);
+    unsigned opened = 0;  // root devices opened, in order from 0000
+    for (size_t i = passStart; i < ops.size(); ++i) {
+      if (ops[i].op == RegOp::kOpen && ops[i].succeeded && IsInstancePath(ops[i].path, kRootMouse)) {
+        Check(ops[i].path == kRootMouse + "\\" + FourDigits(opened++), "26: root devices opened in order", detail);
+      }
     }
+    Check(opened == kInstances, "26 without a failed write: every root device number taken", detail);
     return;
   }
   Check(result == 0, "without a failed write the pass succeeds", detail);
@@ -356,6 +357,25 @@ void CheckShortcut(const vxtest::RecordingShortcut& shortcut, int result, const 
   }
 }
 
+// A root device holding no value but those the pass writes, with its data.
+bool IsOwnDevice(const MemoryRegistry& registry, const std::string& path, const std::string& driverLink) {
+  const std::pair<const char*, RegValue> own[] = {
+      {"Class", vxtest::TextValue("Mouse")},
+      {"Driver", vxtest::TextValue(driverLink)},
+      {"Mfg", vxtest::TextValue("Ulvane Systems")},
+      {"HardwareID", vxtest::TextValue("*PNP0F0C")},
+      {"ConfigFlags", RegValue{vxtest::kRegNone, {0, 0, 0, 0}}},
+      {"DeviceDesc", vxtest::TextValue("Tarvik Win95 Driver Plug and Play V2.18")},
+  };
+  size_t held = 0;
+  for (const auto& value : own) {
+    const RegValue* found = registry.FindValue(path, value.first);
+    if (found != nullptr && !(*found == value.second)) return false;
+    held += found != nullptr ? 1 : 0;
+  }
+  return held == registry.ValueCount(path);
+}
+
 // With no call failed, the pass must have chosen the keys the scans find in
 // the registry as it stood when the pass began.
 void CheckChoices(const MemoryRegistry& registry, const MemoryRegistry& before, int result, const Scenario& scenario,
@@ -369,29 +389,28 @@ void CheckChoices(const MemoryRegistry& registry, const MemoryRegistry& before, 
   Check(run != nullptr && *run == vxtest::TextValue(scenario.installDir + "vp95.exe"), "VP95 is the program path",
         detail);
 
+  const std::string link = "Mouse\\" + classKey.substr(kMouseClass.size() + 1);
   bool brand = false;
-  unsigned freeNumber = kInstances;
-  for (unsigned n = 0; n < kInstances && !brand; ++n) {
+  unsigned chosen = kInstances;
+  for (unsigned n = 0; n < kInstances && !brand && chosen == kInstances; ++n) {
     const std::string path = kRootMouse + "\\" + FourDigits(n);
-    if (!before.HasKey(path)) break;
-    brand = ValueHolds(before, path, "DeviceDesc", 256, "tarvik");
+    if (!before.HasKey(path) || IsOwnDevice(before, path, link)) chosen = n;
+    brand = chosen == kInstances && ValueHolds(before, path, "DeviceDesc", 256, "tarvik");
   }
-  for (unsigned n = 0; n < kInstances && !brand; ++n) {
-    if (!before.HasKey(kRootMouse + "\\" + FourDigits(n))) {
-      freeNumber = n;
-      break;
-    }
-  }
-  if (brand || freeNumber == kInstances) {
+  if (brand || chosen == kInstances) {
     Check(result == (brand ? 0 : 26), "no free root device number: 26; a brand device: 0", detail);
     Check(registry.Dump(kRootMouse) == before.Dump(kRootMouse), "no root device is made", detail);
     return;
   }
-  Check(result == 0, "a new root device: 0", detail);
-  const std::string device = kRootMouse + "\\" + FourDigits(freeNumber);
-  const RegValue* driver = registry.FindValue(device, "Driver");
-  Check(driver != nullptr && *driver == vxtest::TextValue("Mouse\\" + classKey.substr(kMouseClass.size() + 1)),
-        "the new root device at the first free number links the class key", detail + "\nexpected " + device);
+  Check(result == 0, "a root device written: 0", detail);
+  const std::string device = FourDigits(chosen);
+  Check(IsOwnDevice(registry, kRootMouse + "\\" + device, link) && registry.ValueCount(kRootMouse + "\\" + device) == 6,
+        "the first own or free root device holds the six values, linked to the class key",
+        detail + "\nexpected " + device);
+  for (const std::string& name : before.SubkeyNames(kRootMouse)) {
+    Check(name == device || registry.Dump(kRootMouse + "\\" + name) == before.Dump(kRootMouse + "\\" + name),
+          "every other root device is left as it was", detail + "\n" + name);
+  }
 }
 
 class NoShortcut final : public vx::ShortcutMaker {

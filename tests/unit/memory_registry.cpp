@@ -70,8 +70,10 @@ const char* RegOpName(RegOp op) {
       return "set-none";
     case RegOp::kReadText:
       return "read-text";
-    case RegOp::kEnumSubkey:
+    case RegOp::kEnumKey:
       return "enum-subkey";
+    case RegOp::kEnumValue:
+      return "enum-value";
     case RegOp::kDeleteTree:
       return "delete-tree";
     case RegOp::kFlush:
@@ -161,6 +163,11 @@ std::vector<std::string> MemoryRegistry::SubkeyNames(const std::string& path) co
   return names;
 }
 
+size_t MemoryRegistry::ValueCount(const std::string& path) const {
+  const Node* node = Find(path);
+  return node != nullptr ? node->values.size() : 0;
+}
+
 void MemoryRegistry::DumpNode(const Node& node, const std::string& path, std::string* out) const {
   if (!path.empty() && (!node.values.empty() || node.children.empty())) {
     *out += path + "\n";
@@ -186,7 +193,7 @@ void MemoryRegistry::FailWhere(RegOp op, const std::string& path, const std::str
 }
 
 bool MemoryRegistry::Begin(RegOp op, const std::string& path, const std::string& name) {
-  bool inject = op != RegOp::kClose && failAt_.count(operations_.size()) != 0;
+  bool inject = op != RegOp::kClose && (failAt_.count(operations_.size()) != 0 || operations_.size() >= stopAt_);
   for (const Rule& rule : rules_) {
     if (op == rule.op && SameName(path, rule.path) && (rule.name.empty() || SameName(name, rule.name))) {
       inject = true;
@@ -268,7 +275,7 @@ bool MemoryRegistry::ReadText(vx::RegistryKey key, const char* name, char* buffe
 bool MemoryRegistry::EnumSubkey(vx::RegistryKey key, uint32_t index, char* name, size_t capacity) {
   const Handle* handle = FindHandle(key);
   if (handle == nullptr) ++badHandleUses_;
-  if (!Begin(RegOp::kEnumSubkey, handle ? handle->path : "?", "")) return false;
+  if (!Begin(RegOp::kEnumKey, handle ? handle->path : "?", "")) return false;
   const Node* node = handle ? Find(handle->path) : nullptr;
   if (node == nullptr || index >= node->children.size()) return Finish(false);
   const std::string& child = node->children[index]->name;
@@ -276,6 +283,24 @@ bool MemoryRegistry::EnumSubkey(vx::RegistryKey key, uint32_t index, char* name,
   std::copy(child.begin(), child.end(), name);
   name[child.size()] = '\0';
   return Finish(true);
+}
+
+vx::EnumResult MemoryRegistry::EnumValue(vx::RegistryKey key, uint32_t index, vx::RegistryValue* value) {
+  const Handle* handle = FindHandle(key);
+  if (handle == nullptr) ++badHandleUses_;
+  if (!Begin(RegOp::kEnumValue, handle ? handle->path : "?", "")) return vx::EnumResult::kUnreadable;
+  const Node* node = handle ? Find(handle->path) : nullptr;
+  const bool past = node != nullptr && index >= node->values.size();
+  const bool fits = node != nullptr && !past && node->values[index].first.size() < sizeof value->name &&
+                    node->values[index].second.bytes.size() <= sizeof value->data;
+  if (!Finish(fits)) return past ? vx::EnumResult::kEnd : vx::EnumResult::kUnreadable;
+  const auto& entry = node->values[index];
+  std::copy(entry.first.begin(), entry.first.end(), value->name);
+  value->name[entry.first.size()] = '\0';
+  value->type = entry.second.type;
+  std::copy(entry.second.bytes.begin(), entry.second.bytes.end(), value->data);
+  value->size = entry.second.bytes.size();
+  return vx::EnumResult::kValue;
 }
 
 bool MemoryRegistry::DeleteTree(const char* path) {

@@ -4,7 +4,8 @@
 // regard to ASCII case as the Windows registry does, records every call made
 // through the vx::Registry interface, counts the keys left open, and fails on
 // request any call but a close: by its position in the recorded sequence (a
-// failure schedule, as a fuzzer drives it) or by kind, path and value name.
+// failure schedule, as a fuzzer drives it), from a position on (a stopped run)
+// or by kind, path and value name.
 // Beside it, RecordingShortcut stands in for the desktop shortcut.
 #pragma once
 
@@ -22,13 +23,12 @@
 
 namespace vxtest {
 
-enum class RegOp { kCreate, kOpen, kSetText, kSetNone, kReadText, kEnumSubkey, kDeleteTree, kFlush, kClose };
+enum class RegOp { kCreate, kOpen, kSetText, kSetNone, kReadText, kEnumKey, kEnumValue, kDeleteTree, kFlush, kClose };
 
 const char* RegOpName(RegOp op);
 
-// Value types as Windows numbers them.
-constexpr uint32_t kRegNone = 0;
-constexpr uint32_t kRegSz = 1;
+using vx::kRegNone;
+using vx::kRegSz;
 
 struct RegValue {
   uint32_t type;
@@ -59,6 +59,7 @@ class MemoryRegistry final : public vx::Registry {
   bool HasKey(const std::string& path) const;
   const RegValue* FindValue(const std::string& path, const std::string& name) const;
   std::vector<std::string> SubkeyNames(const std::string& path) const;
+  size_t ValueCount(const std::string& path) const;
   // The whole tree (or the subtree at `path`) as text: every key that holds
   // values or has no subkeys, in name order, with its values in write order.
   std::string Dump(const std::string& path = "") const;
@@ -66,6 +67,9 @@ class MemoryRegistry final : public vx::Registry {
   // Failure injection. `schedule` lists operation indices to fail; an index
   // counts every recorded call from 0, closes included, but a close never fails.
   void FailAt(const std::vector<size_t>& schedule);
+  // Fails every call from the `index`-th on, as if the process had ended there;
+  // StopAt(SIZE_MAX) lets the next run through.
+  void StopAt(size_t index) { stopAt_ = index; }
   // Fails every call of kind `op` on `path` (and value `name`, when not empty).
   void FailWhere(RegOp op, const std::string& path, const std::string& name = "");
 
@@ -81,6 +85,7 @@ class MemoryRegistry final : public vx::Registry {
   bool SetNoneValue(vx::RegistryKey key, const char* name, uint32_t value) override;
   bool ReadText(vx::RegistryKey key, const char* name, char* buffer, size_t capacity) override;
   bool EnumSubkey(vx::RegistryKey key, uint32_t index, char* name, size_t capacity) override;
+  vx::EnumResult EnumValue(vx::RegistryKey key, uint32_t index, vx::RegistryValue* value) override;
   bool DeleteTree(const char* path) override;
   void Flush(vx::RegistryKey key) override;
   void Close(vx::RegistryKey key) override;
@@ -116,6 +121,7 @@ class MemoryRegistry final : public vx::Registry {
   vx::RegistryKey nextKey_ = 1;
   std::vector<RegOperation> operations_;
   std::set<size_t> failAt_;
+  size_t stopAt_ = SIZE_MAX;
   std::vector<Rule> rules_;
   size_t badHandleUses_ = 0;
 };

@@ -25,8 +25,8 @@ const char kCleanInstall[] =
     "  Driver = REG_SZ \"Mouse\\0000\"\n"
     "  Mfg = REG_SZ \"Ulvane Systems\"\n"
     "  HardwareID = REG_SZ \"*PNP0F0C\"\n"
-    "  DeviceDesc = REG_SZ \"Tarvik Win95 Driver Plug and Play V2.18\"\n"
     "  ConfigFlags = REG_NONE 00 00 00 00\n"
+    "  DeviceDesc = REG_SZ \"Tarvik Win95 Driver Plug and Play V2.18\"\n"
     "SOFTWARE\\Corvessa\\CurrentVersion\\Trellion95\n"
     "  DoubleClickSpeed = REG_SZ \"500\"\n"
     "  SwapMouseButtons = REG_SZ \"No\"\n"
@@ -271,8 +271,8 @@ const StepCase kStepCases[] = {
     {RegOp::kSetText, kRoot0000, "Driver", 28},
     {RegOp::kSetText, kRoot0000, "Mfg", 29},
     {RegOp::kSetText, kRoot0000, "HardwareID", 29},
-    {RegOp::kSetText, kRoot0000, "DeviceDesc", 27},
     {RegOp::kSetNone, kRoot0000, "ConfigFlags", 27},
+    {RegOp::kSetText, kRoot0000, "DeviceDesc", 27},
 };
 // clang-format on
 
@@ -314,20 +314,33 @@ TEST(RegistryPass, EachFailingWriteReturnsItsStepAndStopsThePass) {
 // One failure at every position of a clean pass in turn, as a failure schedule
 // drives it: a failed write always yields a step number with nothing written
 // after it; a failed open, read, enumeration or flush never does, and no key is
-// ever left open.
-TEST(RegistryPass, SingleFailureAtAnyPositionKeepsTheRules) {
+// ever left open. And the pass stopped at every position, as when its process
+// ends there, then run again: it leaves what one clean pass leaves, to the byte.
+TEST(RegistryPass, SingleFailureOrStopAtAnyPositionKeepsTheRules) {
+  const auto arrange = [](MemoryRegistry& r) {
+    r.PutText("System\\CurrentControlSet\\Services\\Class\\Mouse\\0000", "MouseDriver", "msmouse.vxd");
+    r.PutText(kRoot0000, "DeviceDesc", "Standard Serial Mouse");
+  };
   MemoryRegistry clean;
-  clean.PutText("System\\CurrentControlSet\\Services\\Class\\Mouse\\0000", "MouseDriver", "msmouse.vxd");
-  clean.PutText(kRoot0000, "DeviceDesc", "Standard Serial Mouse");
+  arrange(clean);
   RecordingShortcut cleanShortcut(clean);
   ASSERT_EQ(vx::WriteRegistryEntries(clean, kExpressDir, cleanShortcut), 0);
   const size_t count = clean.operations().size();
 
   for (size_t index = 0; index < count; ++index) {
-    SCOPED_TRACE("failing " + Describe(clean.operations()[index]) + " at " + std::to_string(index));
+    SCOPED_TRACE("call " + std::to_string(index) + ", " + Describe(clean.operations()[index]) +
+                 ": failed alone, or the pass stopped before it");
+    MemoryRegistry stopped;
+    arrange(stopped);
+    stopped.StopAt(index);
+    RecordingShortcut stoppedShortcut(stopped);
+    vx::WriteRegistryEntries(stopped, kExpressDir, stoppedShortcut);
+    stopped.StopAt(SIZE_MAX);
+    EXPECT_EQ(vx::WriteRegistryEntries(stopped, kExpressDir, stoppedShortcut), 0);
+    EXPECT_EQ(stopped.Dump(), clean.Dump());
+
     MemoryRegistry registry;
-    registry.PutText("System\\CurrentControlSet\\Services\\Class\\Mouse\\0000", "MouseDriver", "msmouse.vxd");
-    registry.PutText(kRoot0000, "DeviceDesc", "Standard Serial Mouse");
+    arrange(registry);
     registry.FailAt({index});
     RecordingShortcut shortcut(registry);
 
