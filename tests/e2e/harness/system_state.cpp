@@ -160,13 +160,12 @@ std::string Pristine(const char* name) {
 
 // Everything Setup or a test may leave in the prefix.
 const char* const kLeftFiles[] = {
-    "C:\\vx95",       "C:\\autoexec.bat", "C:\\autoexec.ulv", "C:\\VXAUTO.TMP", "C:\\VXAUTO.NEW",
-    "C:\\AUTOEXEC.UL1", "C:\\altdisk",       "D:\\tools",        "D:\\vx95",
+    "C:\\vx95",         "C:\\autoexec.bat", "C:\\autoexec.ulv", "C:\\VXAUTO.TMP", "C:\\VXAUTO.NEW",
+    "C:\\AUTOEXEC.UL1", "C:\\altdisk",      "D:\\tools",        "D:\\vx95",
 };
 const char* const kLeftWindowsFiles[] = {
-    "\\win.ulv",   "\\system.ulv", "\\VXWIN.TMP",    "\\VXWIN.NEW",          "\\VXSYS.TMP",
-    "\\VXSYS.NEW", "\\WIN.UL1",    "\\SYSTEM.UL1",   "\\vxmouse.hlp",        "\\inf\\vxmouse.inf",
-    "\\desktop\\VX95.lnk",
+    "\\win.ulv", "\\system.ulv", "\\VXWIN.TMP",   "\\VXWIN.NEW",        "\\VXSYS.TMP",         "\\VXSYS.NEW",
+    "\\WIN.UL1", "\\SYSTEM.UL1", "\\vxmouse.hlp", "\\inf\\vxmouse.inf", "\\desktop\\VX95.lnk",
 };
 const char* const kLeftKeys[] = {
     "SOFTWARE\\Corvessa",
