@@ -171,9 +171,10 @@ Settlement SettleEarlierRun(FileSystem& files, StepPaths& paths, NewText& text) 
   return KeepOriginalAndGoOn(files, paths);
 }
 
-StepOutcome RewriteFromBackup(FileSystem& files, const StepPaths& paths, LineRule& rule) {
+StepOutcome RewriteFromBackup(FileSystem& files, const char* startup, const char* backup, const char* aside,
+                              LineRule& rule) {
   LineRewrite text(rule);
-  return ReplaceFromBackup(files, paths, text).outcome;
+  return ReplaceFromBackup(files, {startup, backup, aside, nullptr, nullptr, {}}, text).outcome;
 }
 
 }  // namespace vx

@@ -103,6 +103,7 @@ Settlement SettleEarlierRun(FileSystem& files, StepPaths& paths, NewText& text);
 // win.ini and autoexec.bat rewritten from the backup with their line rule, as
 // ReplaceFromBackup does it (with no second name: for systems that replace in
 // one step).
-StepOutcome RewriteFromBackup(FileSystem& files, const StepPaths& paths, LineRule& rule);
+StepOutcome RewriteFromBackup(FileSystem& files, const char* startup, const char* backup, const char* aside,
+                              LineRule& rule);
 
 }  // namespace vx

@@ -27,7 +27,7 @@ const std::string kAutoexecRewritten =
 
 StepOutcome RewriteAutoexec(MemoryFiles& files) {
   vx::AutoexecRule rule;
-  return vx::RewriteFromBackup(files, {"auto", "backup", "aside"}, rule);
+  return vx::RewriteFromBackup(files, "auto", "backup", "aside", rule);
 }
 
 TEST(RewriteFromBackup, LeavesTheFileAloneUnlessTheBackupHoldsExactlyItsBytes) {
@@ -147,7 +147,7 @@ std::string RewriteOf(const PassFile& f, const std::string& text) {
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& rule = f.path == kPassFiles[0].path ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  vx::RewriteFromBackup(files, {"s", "b", "a"}, rule);
+  vx::RewriteFromBackup(files, "s", "b", "a", rule);
   return made[{f.path, text}] = files.contents["s"];
 }
 

@@ -18,7 +18,7 @@ std::string Rewrite(const std::string& original) {
   files.contents["start"] = original;
   files.contents["backup"] = original;
   Rule rule;
-  EXPECT_EQ(vx::RewriteFromBackup(files, {"start", "backup", "aside"}, rule), vx::StepOutcome::kUpdated);
+  EXPECT_EQ(vx::RewriteFromBackup(files, "start", "backup", "aside", rule), vx::StepOutcome::kUpdated);
   EXPECT_EQ(files.contents["backup"], original);
   return files.contents["start"];
 }
