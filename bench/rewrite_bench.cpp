@@ -241,9 +241,8 @@ int RunOnce(const std::string& kindName, const std::string& root) {
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& rule = kind->winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  return vx::RewriteFromBackup(files, kind->startup, kind->backup, kind->aside, rule) == vx::StepOutcome::kUpdated
-             ? 0
-             : 1;
+  return vx::RewriteFromBackup(files, kind->startup, kind->backup, kind->aside, rule) == vx::StepOutcome::kUpdated ? 0
+                                                                                                                   : 1;
 }
 
 int RunBenchmark(const std::string& self, const std::string& work, const std::string& sedDir,

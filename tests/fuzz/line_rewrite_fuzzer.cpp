@@ -172,8 +172,7 @@ void Run(const RuleModel& rule, const std::string& content, MemoryFiles& files, 
   vx::WinIniRule winIni;
   vx::AutoexecRule autoexec;
   vx::LineRule& lineRule = rule.winIni ? static_cast<vx::LineRule&>(winIni) : autoexec;
-  const StepOutcome outcome =
-      vx::RewriteFromBackup(files, rule.startupPath, rule.backupPath, rule.asidePath, lineRule);
+  const StepOutcome outcome = vx::RewriteFromBackup(files, rule.startupPath, rule.backupPath, rule.asidePath, lineRule);
   Check(files.OpenHandles() == 0, "no file is left open", context);
 
   const std::string& startup = files.contents[rule.startupPath];
